@@ -1,0 +1,293 @@
+#include "Platform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+struct Injection {
+  Op op = Op::Any;
+  int countdown = -1;
+};
+Injection g_injection;
+
+// True when the injected failure fires for this call; sets errno then.
+bool Injected(Op op) {
+  if (g_injection.countdown < 0)
+    return false;
+  if (g_injection.op != Op::Any && g_injection.op != op)
+    return false;
+  if (g_injection.countdown > 0) {
+    --g_injection.countdown;
+    return false;
+  }
+  g_injection.countdown = -1;
+  errno = EIO;
+  return true;
+}
+
+} // namespace
+
+void InjectFailure(Op op, int countdown) { g_injection = {op, countdown}; }
+void ClearInjectedFailures() { g_injection = {}; }
+
+Handle Open(const std::string &path, OpenMode mode) {
+  if (Injected(Op::Open))
+    return InvalidHandle;
+  int flags = O_CLOEXEC;
+  switch (mode) {
+  case OpenMode::Read:
+    flags |= O_RDONLY;
+    break;
+  case OpenMode::ReadWrite:
+    flags |= O_RDWR;
+    break;
+  case OpenMode::Create:
+    flags |= O_WRONLY | O_CREAT | O_TRUNC;
+    break;
+  }
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) {
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      errno = EISDIR;
+      return InvalidHandle;
+    }
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+  }
+  return fd;
+}
+
+bool Close(Handle h) { return h >= 0 && ::close(h) == 0; }
+
+int64_t Read(Handle h, void *buf, int64_t count) {
+  if (Injected(Op::Read))
+    return -1;
+  char *p = static_cast<char *>(buf);
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = ::read(h, p + done, static_cast<size_t>(count - done));
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return -1;
+    }
+    if (n == 0)
+      break;
+    done += n;
+  }
+  return done;
+}
+
+bool Write(Handle h, const void *buf, int64_t count) {
+  if (Injected(Op::Write))
+    return false;
+  const char *p = static_cast<const char *>(buf);
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(h, p + done, static_cast<size_t>(count - done));
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
+int64_t Seek(Handle h, int64_t pos) {
+  if (Injected(Op::Seek))
+    return -1;
+  off_t r = ::lseek(h, static_cast<off_t>(pos), SEEK_SET);
+  return r < 0 ? -1 : static_cast<int64_t>(r);
+}
+
+int64_t Size(Handle h) {
+  struct stat st;
+  if (::fstat(h, &st) != 0)
+    return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool Flush(Handle h) { return h >= 0; } // write() already reached the file system
+
+bool Sync(Handle h) { return h >= 0 && ::fdatasync(h) == 0; }
+
+bool FileExists(const std::string &path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirExists(const std::string &path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool RemoveFile(const std::string &path) { return ::unlink(path.c_str()) == 0; }
+
+bool RenameFile(const std::string &from, const std::string &to) {
+  if (Injected(Op::Rename))
+    return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool MakeDirs(const std::string &path) {
+  if (path.empty())
+    return true;
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (ec) {
+    errno = ec.value();
+  }
+  return DirExists(path);
+}
+
+bool CopyFile(const std::string &from, const std::string &to) {
+  Handle in = Open(from, OpenMode::Read);
+  if (in == InvalidHandle)
+    return false;
+  Handle out = Open(to, OpenMode::Create);
+  if (out == InvalidHandle) {
+    int e = errno;
+    Close(in);
+    errno = e;
+    return false;
+  }
+  std::vector<char> buf(1 << 16);
+  bool ok = true;
+  for (;;) {
+    int64_t n = Read(in, buf.data(), static_cast<int64_t>(buf.size()));
+    if (n < 0) {
+      ok = false;
+      break;
+    }
+    if (n == 0)
+      break;
+    if (!Write(out, buf.data(), n)) {
+      ok = false;
+      break;
+    }
+  }
+  int e = errno;
+  Close(in);
+  if (!Close(out))
+    ok = false;
+  if (!ok)
+    errno = e;
+  return ok;
+}
+
+bool SameFile(const std::string &a, const std::string &b) {
+  struct stat sa, sb;
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
+    return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+int64_t FileSize(const std::string &path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0)
+    return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool ListDir(const std::string &path, std::vector<DirEntry> &out) {
+  DIR *d = ::opendir(path.empty() ? "." : path.c_str());
+  if (!d)
+    return false;
+  std::vector<DirEntry> entries;
+  std::string base = path;
+  if (!base.empty() && base.back() != Separator)
+    base += Separator;
+  while (struct dirent *e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..")
+      continue;
+    DirEntry de;
+    de.name = name;
+    de.isHidden = name[0] == '.';
+    std::string full = base + name;
+    struct stat lst;
+    if (::lstat(full.c_str(), &lst) != 0)
+      continue;
+    de.isLink = S_ISLNK(lst.st_mode);
+    if (de.isLink) {
+      struct stat st;
+      de.isFile = ::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    } else {
+      de.isDir = S_ISDIR(lst.st_mode);
+      de.isFile = S_ISREG(lst.st_mode);
+    }
+    entries.push_back(std::move(de));
+  }
+  ::closedir(d);
+  std::sort(entries.begin(), entries.end(),
+            [](const DirEntry &x, const DirEntry &y) { return x.name < y.name; });
+  out.insert(out.end(), entries.begin(), entries.end());
+  return true;
+}
+
+std::string MakeTempDir(const std::string &prefix) {
+  std::error_code ec;
+  std::string base = std::filesystem::temp_directory_path(ec).string();
+  if (ec || base.empty())
+    base = "/tmp";
+  if (base.back() != Separator)
+    base += Separator;
+  std::string templ = base + prefix + "XXXXXX";
+  std::vector<char> buf(templ.begin(), templ.end());
+  buf.push_back('\0');
+  if (!::mkdtemp(buf.data()))
+    return std::string();
+  return std::string(buf.data()) + Separator;
+}
+
+bool RemoveTree(const std::string &path) {
+  std::error_code ec;
+  std::filesystem::remove_all(path, ec);
+  return !ec;
+}
+
+std::string CurrentDir() {
+  std::error_code ec;
+  std::string cwd = std::filesystem::current_path(ec).string();
+  if (cwd.empty() || cwd.back() != Separator)
+    cwd += Separator;
+  return cwd;
+}
+
+std::string AbsolutePath(const std::string &path) {
+  std::error_code ec;
+  auto p = std::filesystem::absolute(path, ec);
+  if (ec)
+    return std::string();
+  return p.lexically_normal().string();
+}
+
+int LastError() { return errno; }
+void SetLastError(int code) { errno = code; }
+
+std::string ErrorText(int code) {
+  char buf[256];
+  // GNU strerror_r returns the text it chose.
+  const char *s = ::strerror_r(code, buf, sizeof buf);
+  return s ? std::string(s) : std::string();
+}
+
+} // namespace platform
