@@ -1,0 +1,138 @@
+#include "Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+class TempDir {
+public:
+  TempDir() : path(platform::MakeTempDir("zep-platform-")) {}
+  ~TempDir() { platform::RemoveTree(path); }
+  std::string path;
+};
+
+void WriteText(const std::string &path, const std::string &text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(Platform, TempDirIsPrivateFolderEndingInSeparator) {
+  std::string made;
+  {
+    TempDir t;
+    made = t.path;
+    ASSERT_FALSE(made.empty());
+    EXPECT_EQ(made.back(), platform::Separator);
+    EXPECT_TRUE(platform::DirExists(made));
+    WriteText(made + "f", "x");
+  }
+  EXPECT_FALSE(platform::DirExists(made)) << "RemoveTree leaves nothing behind";
+}
+
+TEST(Platform, ReadWriteSeekRoundTrip) {
+  TempDir t;
+  std::string f = t.path + "data";
+  platform::Handle h = platform::Open(f, platform::OpenMode::Create);
+  ASSERT_NE(h, platform::InvalidHandle);
+  ASSERT_TRUE(platform::Write(h, "abcdef", 6));
+  ASSERT_TRUE(platform::Close(h));
+
+  h = platform::Open(f, platform::OpenMode::ReadWrite);
+  ASSERT_NE(h, platform::InvalidHandle);
+  EXPECT_EQ(platform::Size(h), 6);
+  EXPECT_EQ(platform::Seek(h, 2), 2);
+  ASSERT_TRUE(platform::Write(h, "XY", 2));
+  EXPECT_EQ(platform::Seek(h, 0), 0);
+  char buf[16] = {};
+  EXPECT_EQ(platform::Read(h, buf, sizeof buf), 6);
+  EXPECT_EQ(std::string(buf, 6), "abXYef");
+  EXPECT_EQ(platform::Read(h, buf, sizeof buf), 0) << "end of file reads nothing";
+  platform::Close(h);
+}
+
+TEST(Platform, OpenMissingFileReportsSystemError) {
+  TempDir t;
+  EXPECT_EQ(platform::Open(t.path + "missing", platform::OpenMode::Read), platform::InvalidHandle);
+  EXPECT_EQ(platform::LastError(), ENOENT);
+  EXPECT_FALSE(platform::ErrorText(ENOENT).empty());
+}
+
+TEST(Platform, OpenRefusesFolder) {
+  TempDir t;
+  EXPECT_EQ(platform::Open(t.path, platform::OpenMode::Read), platform::InvalidHandle);
+}
+
+TEST(Platform, ListDirIsSortedAndMarksHiddenAndLinks) {
+  TempDir t;
+  WriteText(t.path + "b.IMS", "1");
+  WriteText(t.path + "a.IMS", "1");
+  WriteText(t.path + ".hidden", "1");
+  ASSERT_TRUE(platform::MakeDirs(t.path + "sub/deeper"));
+  ASSERT_EQ(::symlink((t.path + "sub").c_str(), (t.path + "link").c_str()), 0);
+
+  std::vector<platform::DirEntry> entries;
+  ASSERT_TRUE(platform::ListDir(t.path, entries));
+  ASSERT_EQ(entries.size(), 5u);
+  std::vector<std::string> names;
+  for (auto &e : entries)
+    names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{".hidden", "a.IMS", "b.IMS", "link", "sub"}));
+  EXPECT_TRUE(entries[0].isHidden);
+  EXPECT_TRUE(entries[1].isFile);
+  EXPECT_TRUE(entries[3].isLink);
+  EXPECT_FALSE(entries[3].isDir) << "a link to a folder is not a folder to walk";
+  EXPECT_TRUE(entries[4].isDir);
+}
+
+TEST(Platform, SameFileSeesLinksAndOtherSpellings) {
+  TempDir t;
+  WriteText(t.path + "a", "1");
+  WriteText(t.path + "b", "1");
+  ASSERT_EQ(::symlink((t.path + "a").c_str(), (t.path + "l").c_str()), 0);
+  EXPECT_TRUE(platform::SameFile(t.path + "a", t.path + "l"));
+  EXPECT_TRUE(platform::SameFile(t.path + "a", t.path + "./a"));
+  EXPECT_FALSE(platform::SameFile(t.path + "a", t.path + "b"));
+  EXPECT_FALSE(platform::SameFile(t.path + "a", t.path + "missing"));
+}
+
+TEST(Platform, RenameReplacesAtomically) {
+  TempDir t;
+  WriteText(t.path + "new", "new");
+  WriteText(t.path + "old", "old");
+  ASSERT_TRUE(platform::RenameFile(t.path + "new", t.path + "old"));
+  EXPECT_FALSE(platform::FileExists(t.path + "new"));
+  EXPECT_EQ(platform::FileSize(t.path + "old"), 3);
+}
+
+TEST(Platform, CopyFileReplacesTarget) {
+  TempDir t;
+  WriteText(t.path + "from", std::string(200000, 'z'));
+  WriteText(t.path + "to", "short");
+  ASSERT_TRUE(platform::CopyFile(t.path + "from", t.path + "to"));
+  EXPECT_EQ(platform::FileSize(t.path + "to"), 200000);
+}
+
+TEST(Platform, InjectedFailureFiresAfterCountdownOnce) {
+  TempDir t;
+  std::string f = t.path + "data";
+  platform::Handle h = platform::Open(f, platform::OpenMode::Create);
+  ASSERT_NE(h, platform::InvalidHandle);
+  platform::InjectFailure(platform::Op::Write, 2);
+  EXPECT_TRUE(platform::Write(h, "a", 1));
+  EXPECT_TRUE(platform::Write(h, "b", 1));
+  EXPECT_FALSE(platform::Write(h, "c", 1));
+  EXPECT_EQ(platform::LastError(), EIO);
+  EXPECT_TRUE(platform::Write(h, "d", 1)) << "the injection fires once";
+  platform::Close(h);
+  EXPECT_EQ(platform::FileSize(f), 3);
+
+  platform::InjectFailure(platform::Op::Rename, 0);
+  EXPECT_FALSE(platform::RenameFile(f, f + "2"));
+  platform::ClearInjectedFailures();
+  EXPECT_TRUE(platform::RenameFile(f, f + "2"));
+}
+
+} // namespace
