@@ -1,0 +1,69 @@
+// Plain physical files with an open mode. Every read and write goes through a
+// buffer of the object's own, so small reads and writes cost no system call;
+// Seek and Tell stay exact across the buffer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Platform.h"
+
+enum ZFileMode : int {
+  zfmRead = 1,      // existing file, read only (opened read-only by the system)
+  zfmCreate = 2,    // asks through OutSel before replacing an existing file
+  zfmRewrite = 3,   // replaces an existing file silently
+  zfmReadWrite = 4, // existing file, read and write
+  zfmAppend = 5,    // simple block files only (WFile); SFile refuses it
+};
+
+class SFile {
+public:
+  // Resolves name through GetRealName and opens it. Raises ZError 1 (missing
+  // for zfmRead/zfmReadWrite), 999 (replacing declined), 99 (system refusal,
+  // with the resolved name); an unknown mode raises std::invalid_argument.
+  SFile(const std::string &name, ZFileMode mode);
+  // Writes pending bytes and closes; a failure is shown through OutErr.
+  ~SFile();
+  SFile(const SFile &) = delete;
+  SFile &operator=(const SFile &) = delete;
+
+  // Up to count bytes at the current position; 0 at the end. Code 17 in a
+  // creating mode.
+  int SRead(void *buffer, int count);
+  // count bytes at the current position. Code 18 in zfmRead.
+  void SWrite(const void *buffer, int count);
+  // The text followed by "\r\n".
+  void SWrite(const std::string &text);
+  // Absolute position from the start; returns it.
+  int Seek(int position);
+  // origin 0: from the start, 1: from the current position, 2: from the end.
+  int Seek(int offset, uint32_t origin);
+  int Tell() const { return static_cast<int>(Pos); }
+  // Size of the file including bytes still in the buffer.
+  int Size() const;
+  // Writes pending bytes to the file system.
+  void Flush();
+  // Flush, then close the handle; raises on failure. Idempotent.
+  void Close();
+
+  std::string Name; // resolved name; every message of the file uses it
+  ZFileMode Mode;
+  platform::Handle Handle = platform::InvalidHandle;
+
+  static constexpr int BufSize = 64 * 1024;
+
+private:
+  [[noreturn]] void SysError() const;
+  void WriteBack();      // writes the dirty part of the window
+  void Load(int64_t at); // fills the window from at
+  void CheckRange(int64_t at) const;
+
+  std::unique_ptr<char[]> Buf;
+  int64_t Pos = 0;      // logical position
+  int64_t WinStart = 0; // file offset of Buf[0]
+  int64_t WinLen = 0;   // valid bytes in Buf
+  int64_t DirtyLo = 0;  // dirty bytes [DirtyLo, DirtyHi) of the window
+  int64_t DirtyHi = 0;
+  int64_t PhysSize = 0; // size of the file on disk as far as this object knows
+};
