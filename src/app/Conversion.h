@@ -17,6 +17,7 @@
 #include "Drec.h"
 
 class WFile;
+class TempFolder;
 struct BoibFieldList;
 
 // What happens when the target of ConvertFile already exists.
@@ -64,6 +65,14 @@ public:
   const BoibFieldList &BoibFields() const { return *Boib_; }
 
 private:
+  // The model conversion into `out`, with its temporary files in `work`; raises on failure.
+  void ModelSteps(const std::string &source, const std::string &out, uint8_t kind,
+                  const TempFolder &work);
+  // One part of a composite: converted into `out` inside `work`; on failure shows
+  // the failure message for `label` (the part's stored name) and returns true.
+  bool ConvertPart(const std::string &part, const std::string &out, uint8_t kind,
+                   const TempFolder &work, const std::string &label);
+
   std::unique_ptr<BoibFieldList> Boib_;
 };
 

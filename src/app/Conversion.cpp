@@ -1,0 +1,461 @@
+#include "Conversion.h"
+
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "Boib.h"
+#include "Dsfile.h"
+#include "Dutilfile.h"
+#include "Dwfile.h"
+#include "FileKinds.h"
+#include "Platform.h"
+#include "Uks_sum.h"
+#include "Utslang.h"
+#include "WorkFiles.h"
+#include "Zmsg.h"
+
+namespace {
+
+// Body bytes per record when a file is embedded into a logical file.
+constexpr int EmbedChunk = 10000;
+// Block size of the checksum trailer; part of the format, since ASumKs drops
+// the carry between calls.
+constexpr int ChecksumBlock = 512;
+constexpr int TrailerSize = 4 + 4; // sum, carry count
+// Delimiter of the stream of stored model names in logical file 1 of a composite.
+constexpr char Sp2[] = "\x02";
+
+const std::string SelfMessage =
+    "Файлы \"Откуда\" и \"Куда\" совпадают.\nПреобразование \"сам в себя\" невозможно!";
+const std::string EmbedMessage = "Неопределенная ошибка при создании файлов ИМСП";
+
+std::string FailMessage(const std::string &source) {
+  return "файл " + source + "\nне удается преобразовать";
+}
+
+std::string EditionMessage(const std::string &source) {
+  return "Ошибка!\nФайл " + source +
+         "\nимеет неверный шифр редакции\nТребуется файл редакции 2.10.5";
+}
+
+// Raised inside a conversion when a step reported failure after showing its
+// own message (EmbedFile); leads to the failure path like a ZError.
+struct StepFailed {};
+
+bool IsSelf(const std::string &source, const std::string &target) {
+  return source == target || platform::SameFile(source, target);
+}
+
+// Reads until `count` bytes or the end of the file; returns the bytes read.
+int ReadFull(SFile &f, char *buf, int count) {
+  int got = 0;
+  while (got < count) {
+    const int n = f.SRead(buf + got, count - got);
+    if (n <= 0)
+      break;
+    got += n;
+  }
+  return got;
+}
+
+// Feeds the first `limit` bytes of f (all of them when limit < 0), from its
+// start, to ASumKs in blocks of 512 bytes.
+void SumBlocks(SFile &f, int64_t limit, uint32_t &sum, uint32_t &carry) {
+  constexpr int Chunk = 128 * ChecksumBlock;
+  std::vector<char> buf(Chunk);
+  f.Seek(0);
+  int64_t left = limit;
+  for (;;) {
+    int want = Chunk;
+    if (limit >= 0 && left < want)
+      want = static_cast<int>(left);
+    if (want == 0)
+      break;
+    const int got = ReadFull(f, buf.data(), want);
+    for (int at = 0; at < got; at += ChecksumBlock) {
+      const int n = got - at < ChecksumBlock ? got - at : ChecksumBlock;
+      ASumKs(static_cast<size_t>(n), buf.data() + at, sum, carry);
+    }
+    if (limit >= 0)
+      left -= got;
+    if (got < want)
+      break;
+  }
+}
+
+void PutU32(char *p, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+uint32_t GetU32(const char *p) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i)
+    v = (v << 8) | static_cast<uint8_t>(p[i]);
+  return v;
+}
+
+[[noreturn]] void Damaged(const std::string &path, const std::string &what) {
+  throw ZError("Файл " + path + " записан с ошибкой: " + what, 0);
+}
+
+// Reads a finished target back: a composite block file in the compacted
+// layout, every logical file readable to its end with the length its directory
+// entry gives, and the checksum trailer over the bytes before it.
+void VerifyTarget(const std::string &path, WRec &rec) {
+  const int64_t size = platform::FileSize(path);
+  uint32_t endAdr = 0;
+  {
+    WFile f(path, true);
+    endAdr = f.Header.EndAdr;
+    const uint64_t count = f.Header.Count;
+    if (size != static_cast<int64_t>(endAdr) + TrailerSize)
+      Damaged(path, "размер не совпадает с концом данных");
+    uint64_t at = LenHeader + LenLogInfo * count;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (f.Dir[i].Adr != at)
+        Damaged(path, "логический файл " + std::to_string(i) + " не на своем месте");
+      f.WOpen_file(i);
+      uint64_t live = 0;
+      while (f.WRead(&rec))
+        live += rec.Len + LenPrefix;
+      live += LenEof;
+      if (live != f.Dir[i].Len)
+        Damaged(path, "длина логического файла " + std::to_string(i) + " не совпадает");
+      at += live;
+    }
+    if (at != endAdr)
+      Damaged(path, "конец данных не совпадает");
+    f.Close();
+  }
+  SFile f(path, zfmRead);
+  uint32_t sum = 0, carry = 0;
+  SumBlocks(f, endAdr, sum, carry);
+  char trailer[TrailerSize];
+  f.Seek(static_cast<int>(endAdr));
+  if (ReadFull(f, trailer, TrailerSize) != TrailerSize || GetU32(trailer) != sum ||
+      GetU32(trailer + 4) != carry)
+    Damaged(path, "контрольная сумма не совпадает");
+  f.Close();
+}
+
+} // namespace
+
+Engine::Engine() {
+  InitBuf();
+  Boib_ = std::make_unique<BoibFieldList>();
+}
+
+Engine::~Engine() {
+  Boib_.reset();
+  DeInitBuf();
+}
+
+bool Engine::IsSourceEdition(const std::string &path) {
+  try {
+    WFile f(path, true);
+    f.WOpen_file(0);
+    // An empty logical file 0 leaves the end record "@" in Rec, which fails below.
+    f.WRead(&Rec);
+    f.Close();
+    return Rec.Len >= SourceEdition.size() &&
+           std::memcmp(Rec.Data, SourceEdition.data(), SourceEdition.size()) == 0;
+  } catch (...) {
+    Rec.Len = 0;
+    return false;
+  }
+}
+
+std::string KName(const std::string &target) {
+  const std::string folder = FolderOf(target);
+  const std::string name = FileNameOf(target);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos)
+    return folder + name + "-k";
+  return folder + name.substr(0, dot) + "-k" + name.substr(dot);
+}
+
+bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath) {
+  std::unique_ptr<SFile> in;
+  bool failed = false;
+  try {
+    in = std::make_unique<SFile>(plainPath, zfmRead);
+    std::vector<char> chunk(EmbedChunk);
+    char flag = 1; // the first chunk marks where the embedded file starts
+    for (;;) {
+      const int got = ReadFull(*in, chunk.data(), EmbedChunk);
+      if (got == 0)
+        break;
+      f.WWrite(flag, static_cast<uint16_t>(got), chunk.data());
+      flag = 0;
+      if (got < EmbedChunk)
+        break;
+    }
+  } catch (...) {
+    failed = true;
+    OutUnDefError(EmbedMessage);
+    try {
+      f.WClose_file(n, true);
+    } catch (...) {
+    }
+  }
+  try {
+    if (in)
+      in->Close();
+  } catch (...) {
+  }
+  return failed;
+}
+
+void StampEdition(WFile &f) {
+  f.WCreat_file(0);
+  f.WWrite(0, static_cast<uint16_t>(NewEdition.size()), NewEdition.data());
+  f.WClose_file(0, true);
+}
+
+void AppendChecksum(const std::string &path) {
+  SFile f(path, zfmReadWrite);
+  uint32_t sum = 0, carry = 0;
+  SumBlocks(f, -1, sum, carry);
+  char trailer[TrailerSize];
+  PutU32(trailer, sum);
+  PutU32(trailer + 4, carry);
+  f.Seek(0, 2);
+  f.SWrite(trailer, TrailerSize);
+  f.Close();
+}
+
+// The steps of the model conversion, writing `out`; every failure raises.
+void Engine::ModelSteps(const std::string &source, const std::string &out, uint8_t kind,
+                        const TempFolder &work) {
+  const std::string inner = work.File("bl");
+  const std::string edition(NewEdition);
+
+  OpenBlock src, dst;
+  src.Open(source, true);
+  const uint32_t count = src->Header.Count;
+
+  platform::RemoveFile(out);
+  creat_bf(out, static_cast<int>(count), edition.c_str());
+  dst.Open(out);
+
+  for (uint32_t i = 1; i < count; ++i)
+    if (i != 2)
+      copy_file(src.get(), dst.get(), static_cast<int>(i), static_cast<int>(i));
+
+  // The inner block file: the bodies of the records of logical file 2.
+  src->WOpen_file(2);
+  platform::RemoveFile(inner);
+  {
+    SFile plain(inner, zfmCreate);
+    while (src->WRead(&Rec))
+      plain.SWrite(Rec.Data, Rec.Len);
+    plain.Close();
+  }
+
+  if (HasBoib(kind)) {
+    src->WOpen_file(1);
+    if (!src->WRead(&Rec))
+      throw ZError("В файле " + source + " отсутствует запись Boib", 0);
+    ConvertBoib(Rec, *Boib_, inner);
+    dst->WCreat_file(1);
+    dst->WWrite(&Rec);
+    dst->WClose_file(1, true);
+  }
+
+  {
+    OpenBlock bl;
+    bl.Open(inner);
+    StampEdition(*bl);
+    bl.Close();
+  }
+  compress_bf(inner, 0);
+
+  dst->WCreat_file(2);
+  if (EmbedFile(*dst, 2, inner))
+    throw StepFailed{};
+  dst->WClose_file(2, true);
+  dst.Close();
+  src.Close();
+
+  platform::RemoveFile(inner);
+  compress_bf(out, 0);
+  AppendChecksum(out);
+}
+
+bool Engine::ConvertModel(const std::string &source, const std::string &target, uint8_t kind) {
+  if (IsSelf(source, target)) {
+    ShowMessage(SelfMessage);
+    return true;
+  }
+  try {
+    TempFolder work;
+    TempTarget out(target);
+    ModelSteps(source, out.Path(), kind, work);
+    VerifyTarget(out.Path(), Rec);
+    out.Commit(target);
+    return false;
+  } catch (...) {
+  }
+  ShowMessage(FailMessage(source));
+  return true;
+}
+
+bool Engine::ConvertPart(const std::string &part, const std::string &out, uint8_t kind,
+                         const TempFolder &work, const std::string &label) {
+  try {
+    ModelSteps(part, out, kind, work);
+    return false;
+  } catch (...) {
+  }
+  RemoveBlockFile(out);
+  platform::RemoveFile(work.File("bl"));
+  ShowMessage(FailMessage(label));
+  return true;
+}
+
+bool Engine::ConvertComposite(const std::string &source, const std::string &target) {
+  if (IsSelf(source, target)) {
+    ShowMessage(SelfMessage);
+    return true;
+  }
+  try {
+    TempFolder work;
+    TempTarget out(target);
+    OpenBlock src, dst;
+    uint32_t count = 0;
+    // Failures while the source is opened or the target created are shown
+    // with their own text first.
+    try {
+      src.Open(source, true);
+      count = src->Header.Count;
+      creat_bf(out.Path(), static_cast<int>(count), std::string(NewEdition).c_str());
+    } catch (const ZError &e) {
+      OutErr(e);
+      throw StepFailed{};
+    }
+    dst.Open(out.Path());
+
+    // The stored names of the models, written back unchanged. They are never
+    // used as file names: the parts get names of their own in `work`.
+    std::vector<std::string> names;
+    src->WBOpenFile(1, Sp2);
+    for (;;) {
+      char *item = nullptr;
+      const int len = src->WGet(&item);
+      if (len == 0)
+        break;
+      names.emplace_back(item, static_cast<size_t>(len));
+    }
+    dst->WBCreatFile(1, Sp2);
+    for (const std::string &name : names)
+      dst->WPut(name.data(), static_cast<int>(name.size()));
+    dst->WBCloseFile(1);
+
+    dst->WCreat_file(2);
+    src->WOpen_file(2);
+
+    auto partPath = [&](size_t i) { return work.File("model-" + std::to_string(i)); };
+    auto convertedPath = [&](size_t i) { return work.File("AA-model-" + std::to_string(i)); };
+    std::optional<SFile> part;
+    // Converts part i and appends it to logical file 2 of the target. A part
+    // whose conversion failed has no converted file, so embedding it fails.
+    auto finish = [&](size_t i, uint8_t kind) {
+      part->Close();
+      part.reset();
+      ConvertPart(partPath(i), convertedPath(i), kind, work, Cp1251ToUtf8(names[i]));
+      const bool failed = EmbedFile(*dst, 2, convertedPath(i));
+      platform::RemoveFile(partPath(i));
+      RemoveBlockFile(convertedPath(i));
+      if (failed)
+        throw StepFailed{};
+    };
+
+    // The walk keeps its record in a buffer of its own: the part conversions
+    // read through Rec.
+    auto walk = std::make_unique<WRec>();
+    size_t started = 0;
+    while (src->WRead(walk.get())) {
+      if (walk->Flag != 0) {
+        if (started > 0)
+          finish(started - 1, KindIMS);
+        if (started >= names.size())
+          throw ZError("В файле " + source + " моделей больше, чем имен", 0);
+        platform::RemoveFile(partPath(started));
+        part.emplace(partPath(started), zfmCreate);
+        ++started;
+      }
+      if (started == 0)
+        throw ZError("В файле " + source + " данные до начала первой модели", 0);
+      part->SWrite(walk->Data, walk->Len);
+    }
+    if (started == 0)
+      throw ZError("В файле " + source + " нет ни одной модели", 0);
+    // The last part is converted without its Boib record.
+    finish(started - 1, KindNoBoib);
+    dst->WClose_file(2, true);
+
+    // The last logical file is carried over, unless it is logical file 1 or 2.
+    if (count >= 1 && count - 1 > 2)
+      copy_file(src.get(), dst.get(), static_cast<int>(count - 1), static_cast<int>(count - 1));
+    src.Close();
+    dst.Close();
+
+    compress_bf(out.Path(), 0);
+    AppendChecksum(out.Path());
+    VerifyTarget(out.Path(), Rec);
+    out.Commit(target);
+    return false;
+  } catch (...) {
+  }
+  ShowMessage(FailMessage(source));
+  return true;
+}
+
+ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string &target,
+                                   uint8_t kind, ExistingTarget policy) {
+  ConvertOutcome outcome;
+  outcome.target = target;
+  try {
+    if (IsSelf(source, target)) {
+      ShowMessage(SelfMessage);
+      return outcome;
+    }
+    const bool exists = platform::FileExists(target);
+    bool replace = false;
+    if (exists && policy == ExistingTarget::Replace)
+      replace = true;
+    else if (exists && policy == ExistingTarget::Ask)
+      replace = AskYesNo("Заменить файл?\n" + target);
+
+    if (!IsSourceEdition(source)) {
+      ShowMessage(EditionMessage(source));
+      return outcome;
+    }
+
+    std::string final = target;
+    if (exists && !replace) {
+      final = KName(target);
+      if (IsSelf(source, final)) {
+        ShowMessage(SelfMessage);
+        return outcome;
+      }
+    }
+    outcome.target = final;
+
+    const std::string folder = FolderOf(final);
+    if (!folder.empty())
+      platform::MakeDirs(folder); // a failure shows when the target is created
+
+    const bool failed =
+        kind == KindComposite ? ConvertComposite(source, final) : ConvertModel(source, final, kind);
+    outcome.ok = !failed;
+  } catch (const ZError &e) {
+    OutErr(e);
+    ShowMessage(FailMessage(source));
+  } catch (...) {
+    ShowMessage(FailMessage(source));
+  }
+  return outcome;
+}
