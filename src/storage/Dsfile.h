@@ -55,9 +55,9 @@ public:
 
 private:
   [[noreturn]] void SysError() const;
+  void CheckOpen() const;
   void WriteBack();      // writes the dirty part of the window
   void Load(int64_t at); // fills the window from at
-  void CheckRange(int64_t at) const;
 
   std::unique_ptr<char[]> Buf;
   int64_t Pos = 0;      // logical position

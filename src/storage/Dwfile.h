@@ -18,6 +18,7 @@
 #include "Drec.h"
 #include "Dsfile.h"
 #include "Uszepver.h"
+#include "Zmsg.h"
 
 struct WHeader {
   uint32_t EndAdr = 0;
@@ -161,13 +162,17 @@ public:
 
 private:
   void CreatWFile(const std::string &name, int kod, ZFileMode mode, bool simple);
-  void ReadStep(WRec *r, uint8_t *prefix);
-  void ReadBody(WRec *r, uint32_t at);
+  ZError Damaged(const std::string &what) const;
+  void ReadPrefix(WRec *r);
+  void ReadBody(WRec *r, int count);
+  void PassRecord(const WRec *r);
   void FollowLink(uint32_t adr);
   void CountStep();
+  void CheckRecLen(int len, int capacity) const;
   SFile &WriteTarget(const char *notWritable);
   uint32_t Append(SFile &f, uint8_t flag, uint32_t link, uint16_t len, const char *body);
   void Commit(uint32_t n);
+  void FlushStream();
   void ReleaseStreams();
   bool Closed = false;
 };
