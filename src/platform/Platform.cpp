@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -288,6 +289,21 @@ std::string ErrorText(int code) {
   // GNU strerror_r returns the text it chose.
   const char *s = ::strerror_r(code, buf, sizeof buf);
   return s ? std::string(s) : std::string();
+}
+
+LocalTime LocalNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  LocalTime t;
+  if (::localtime_r(&now, &tm) == nullptr)
+    return t;
+  t.Year = tm.tm_year + 1900;
+  t.Month = tm.tm_mon + 1;
+  t.Day = tm.tm_mday;
+  t.Hour = tm.tm_hour;
+  t.Minute = tm.tm_min;
+  t.Second = tm.tm_sec;
+  return t;
 }
 
 } // namespace platform

@@ -85,4 +85,10 @@ enum class Op { Open, Read, Write, Seek, Rename, Any };
 void InjectFailure(Op op, int countdown);
 void ClearInjectedFailures();
 
+// The local date and time of the system clock (month 1-12, day 1-31).
+struct LocalTime {
+  int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+};
+LocalTime LocalNow();
+
 } // namespace platform
