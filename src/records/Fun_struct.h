@@ -46,6 +46,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Platform.h"
+
 struct WRec;
 class WFile;
 
@@ -126,6 +128,8 @@ public:
   void SetInt(size_t pos, int32_t v) { SetDword(pos, static_cast<uint32_t>(v)); }
   double GetReal(size_t pos) const;
   void SetReal(size_t pos, double v);
+  // Copies KindWidth(Kind(pos)) packed bytes into a slot of kinds 4-11 (texts: nothing).
+  void SetRaw(size_t pos, const uint8_t *bytes);
 
 private:
   const FieldValue &Slot(size_t pos, int width, bool text) const;
@@ -150,7 +154,7 @@ void RecStruct(const TZFieldList &list, std::string_view bytes, StructValue &s);
 void StructRec(const TZFieldList &list, const StructValue &s, WRec &rec, uint8_t flag);
 // Packs s into out and returns the packed length; the same refusals, with
 // out.size() as the capacity.
-size_t StructRec(const TZFieldList &list, const StructValue &s, std::span<uint8_t> out);
+size_t StructRec(const TZFieldList &list, const StructValue &s, std::span<char> out);
 // Packs s into a new byte string.
 std::string StructRec(const TZFieldList &list, const StructValue &s);
 
@@ -184,12 +188,12 @@ TZFieldList &CreatEmptyRec(TZFieldList &list, WRec &rec, uint8_t flag);
 // would lie outside the record throws ZError.
 
 // Address of the field's value in rec.Data; width receives the descriptor's Length.
-uint8_t *DefOffset(const TZFieldList &list, int32_t pos, int32_t &width, WRec &rec);
+char *DefOffset(const TZFieldList &list, int32_t pos, int32_t &width, WRec &rec);
 
 // Address of the field's value, or nullptr (found false) when the name is not
 // in the list. width: Length for texts, the kind's width otherwise.
-uint8_t *GetValuePack(const TZFieldList &list, const std::string &name, int32_t &pos, WRec &rec,
-                      int32_t &width, int32_t &offset, bool &found);
+char *GetValuePack(const TZFieldList &list, const std::string &name, int32_t &pos, WRec &rec,
+                   int32_t &width, int32_t &offset, bool &found);
 
 // Replaces one field's value. A text of another length moves the fields after
 // it and keeps every later Offset, the field's Length and rec.Len current;
@@ -238,13 +242,10 @@ std::string UnPackDt1(uint16_t date); // DD.MM.YYYY
 // Characters 1-2 day, 4-5 month, 7-10 year; throws ZError when one is not a number.
 uint16_t PackDt1(const std::string &text);
 
-// The local date and time, as the clock gives it.
-struct LocalDateTime {
-  int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
-};
-// Replaces the clock (tests); an empty function restores the system clock.
-void SetLocalClock(std::function<LocalDateTime()> clock);
-LocalDateTime LocalClockNow();
+// The clock of the operations below; tests replace it. An empty function
+// restores the system's local clock (platform::LocalNow).
+void SetLocalClock(std::function<platform::LocalTime()> clock);
+platform::LocalTime LocalClockNow();
 
 uint16_t PackDateCurrent();
 void PackCurDateTime(uint16_t &date, uint16_t &time);
