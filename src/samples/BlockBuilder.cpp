@@ -308,7 +308,7 @@ BlockImage BuildBlockFile(const std::vector<Records> &files, const Layout &layou
 
 BlockImage BuildEmptyBlockFile(uint32_t count, std::string_view edition) {
   std::vector<Records> files(count);
-  if (count > 0)
+  if (count > 0 && !edition.empty())
     files[0].push_back({0, std::string(edition)});
   return BuildBlockFile(files);
 }

@@ -98,7 +98,7 @@ struct BlockImage {
 BlockImage BuildBlockFile(const std::vector<Records> &files, const Layout &layout = {});
 
 // A composite file of `count` empty logical files whose logical file 0 holds
-// the one record `edition`.
+// the one record `edition` (none when it is empty).
 BlockImage BuildEmptyBlockFile(uint32_t count, std::string_view edition);
 
 // A simple block file: the records from offset 0, then the end record.
