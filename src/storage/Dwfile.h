@@ -152,6 +152,7 @@ public:
   uint32_t RNext = EmptyAdr;
   int RKind = 0;
   int RFixLen = 0;
+  uint32_t RBufAdr = EmptyAdr; // address of the record RBuf holds; EmptyAdr: none
   WRec *WBuf = nullptr; // pooled
   int WFill = 0;
   const char *WDelim = nullptr; // caller's text
