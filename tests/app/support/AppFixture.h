@@ -1,0 +1,42 @@
+// Common ground of the engine tests: a scratch folder, a private system
+// temporary folder (to see that conversions leave nothing there), a recording
+// presenter that answers questions as the test says, and one Engine.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Conversion.h"
+#include "Zmsg.h"
+
+class AppTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A path inside the scratch folder.
+  std::string Path(const std::string &name) const { return Dir + name; }
+  // Entries left in the private system temporary folder.
+  std::vector<std::string> TempLeft() const;
+  // Files in a folder of the scratch area (names only, sorted).
+  std::vector<std::string> FilesIn(const std::string &folder) const;
+
+  // Texts shown, in order, and the kinds they were shown as.
+  std::vector<MsgRequest> Shown;
+  std::vector<std::string> Texts() const;
+  // Answers to Yes/No questions, taken in order; an unexpected question is a failure.
+  std::deque<bool> Answers;
+
+  std::string Dir; // scratch folder, ends in the separator
+  std::unique_ptr<Engine> E;
+
+private:
+  std::string SysTmp;
+  std::string OldTmp;
+  bool HadTmp = false;
+  std::unique_ptr<ScopedPresenter> Presenter;
+};
