@@ -86,6 +86,29 @@ inline std::string Entry(uint32_t adr, uint32_t len) {
   return U32(adr) + U32(len);
 }
 
+// Builds a composite block file image: records are put into the data area
+// one after another and return their addresses; the directory is set by hand.
+struct Image {
+  explicit Image(uint32_t count) : dir(count) {}
+  uint32_t Base() const { return 8 + 8 * static_cast<uint32_t>(dir.size()); }
+  uint32_t Here() const { return Base() + static_cast<uint32_t>(area.size()); }
+  uint32_t Put(const std::string &bytes) {
+    uint32_t at = Here();
+    area += bytes;
+    return at;
+  }
+  // endAdr 0: just past the data area.
+  std::string Bytes(uint32_t endAdr = 0) const {
+    std::string s = Header(endAdr ? endAdr : Here(), static_cast<uint32_t>(dir.size()));
+    for (const auto &e : dir)
+      s += Entry(e.first, e.second);
+    return s + area;
+  }
+  void Write(const std::string &path, uint32_t endAdr = 0) const { WriteAll(path, Bytes(endAdr)); }
+  std::vector<std::pair<uint32_t, uint32_t>> dir; // {Adr, Len}
+  std::string area;
+};
+
 // Byte surgery on a file.
 inline void SetByte(const std::string &path, size_t at, char v) {
   std::string s = ReadAll(path);
