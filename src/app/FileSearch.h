@@ -1,0 +1,27 @@
+// Finding the files of a folder tree: the folder walk of the mass conversion.
+// Hidden entries (names beginning with ".") and symbolic links to folders are
+// not followed; siblings come in name order, each folder before its own
+// sub-folders. Folder texts end with exactly one separator.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// `folder` with exactly one separator at its end ("/" stays "/").
+std::string FolderText(const std::string &folder);
+
+// Appends `folder` and, depth first, every sub-folder below it (each ending
+// with the separator) to `list`.
+void GetDirList(const std::string &folder, std::vector<std::string> &list);
+
+// True when `name` matches `mask`: "*" any run of characters, "?" one
+// character, everything else itself with ASCII letter case ignored. So
+// "*.IMS" takes "a.ims" but neither "a.IMSX" nor "a.IMS.bak".
+bool MatchMask(const std::string &name, const std::string &mask);
+
+// Appends to `list` the full paths of the plain files of `folder` and of all
+// its sub-folders whose names match `mask`, the given folder first; clears
+// `list` first unless `append`. Returns how many paths were added. `folder`
+// must end with the separator.
+int GetFileList(const std::string &folder, const std::string &mask, std::vector<std::string> &list,
+                bool append);

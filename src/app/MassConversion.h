@@ -1,0 +1,102 @@
+// Mass conversion: every convertible file of edition 2.10.5 in a source
+// folder tree, converted into the same relative place under a target folder.
+// The engine part of the mass page: the selection list (kind by kind in code
+// order), the questions about existing targets, and the run. Front ends show
+// the selection, print the results and install the presenter that answers
+// the questions.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Conversion.h"
+
+// One row of the selection list: a header row per kind that has files, then
+// one row per file of that kind.
+struct SelectionRow {
+  bool header = false;
+  uint8_t kind = 0;    // the kind code (header rows; file rows: of their header)
+  std::string text;    // header: the kind's description; file: its full path
+  bool enabled = true; // header rows are disabled
+  bool ticked = false; // file rows start ticked; header rows never are
+};
+using Selection = std::vector<SelectionRow>;
+
+// Keeps the paths of `files` that pass the edition check (in their order)
+// and, when any is left, appends the kind's header row and one ticked row per
+// path to `sel`.
+void AddKindToSelection(Engine &engine, uint8_t kind, std::vector<std::string> &files,
+                        Selection &sel);
+
+// The selection for a whole tree: for each offered kind in code order, the
+// files found by GetFileList(sourceFolder, "*." + extension). `sourceFolder`
+// ends with the separator.
+Selection BuildSelection(Engine &engine, const std::string &sourceFolder);
+
+// The target of `source`: `targetFolder` followed by the part of `source`
+// after the length of `sourceFolder` (both folders end with the separator).
+std::string MassTargetPath(const std::string &sourceFolder, const std::string &targetFolder,
+                           const std::string &source);
+
+// What a file of the run will do with an existing target.
+struct PlannedFile {
+  size_t row = 0; // index of its row in the selection
+  std::string source, target;
+  uint8_t kind = 0;
+  ExistingTarget policy = ExistingTarget::Copy;
+};
+
+// Settles the existing targets of every enabled, ticked file row, in list
+// order. With policy Ask and an existing target: AskYesNo("Заменить файл?\n" +
+// target); Yes gives that file Replace (replaced at its final rename, nothing
+// is deleted now); No asks AskYesNo("Прервать преобразование?"): Yes cancels
+// (returns false, `plan` is then incomplete), No gives that file Copy (the
+// "-k" name). With Copy or Replace nothing is asked; a target that does not
+// exist gets Copy when the policy is Ask. Returns true when the run may start.
+bool PrepareMassConversion(const Selection &sel, const std::string &sourceFolder,
+                           const std::string &targetFolder, ExistingTarget policy,
+                           std::vector<PlannedFile> &plan);
+
+struct MassResult {
+  std::string source;
+  std::string target; // where the converted file went (or would have gone)
+  uint8_t kind = 0;
+  bool ok = false;
+};
+
+// Converts every planned file with ConvertFile. After a failure, when
+// `askAfterFailure`, AskYesNo("Прервать преобразование?"): Yes stops the run.
+// `onResult`, when given, sees each result as it comes.
+std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
+                                          bool askAfterFailure,
+                                          const std::function<void(const MassResult &)> &onResult);
+
+enum class MassStatus {
+  SameFolder,   // source and target folders are equal: nothing searched
+  NothingFound, // no file of edition 2.10.5 in the tree
+  Cancelled,    // the selection was cancelled, or "Прервать" during the questions
+  Done,         // the run took place (some files may have failed)
+};
+
+struct MassReport {
+  MassStatus status = MassStatus::Done;
+  std::vector<MassResult> results;
+  int failed() const;
+};
+
+struct MassRequest {
+  std::string sourceFolder, targetFolder; // each ends with the separator
+  ExistingTarget policy = ExistingTarget::Ask;
+  bool askAfterFailure = true;
+  // Shown the selection before the questions (the selection dialog); may
+  // untick rows. Returning false cancels.
+  std::function<bool(Selection &)> select;
+  std::function<void(const MassResult &)> onResult;
+};
+
+// The whole mass command: the same-folder refusal, the selection, the
+// questions and the run, with their final messages ("Не найдено ни одного
+// файла", "Отменено пользователем", "Преобразование завершено !").
+MassReport MassConvert(Engine &engine, const MassRequest &request);
