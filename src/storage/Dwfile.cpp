@@ -454,12 +454,25 @@ void WFile::Commit(uint32_t n) {
   OpenLog = EmptyAdr;
   platform::RemoveFile(GetRealName(Name + TmpSuffix));
   Written = static_cast<uint32_t>(moved);
+  // Memory follows the disk: a failed header write leaves both as they were.
+  const LogInfo oldEntry = Dir[n];
   Dir[n] = {start, Written};
   Header.EndAdr = start + Written;
-  WriteEndAdr();
-  Main->Flush();
-  WriteLogInfo(n);
-  WCloseOpen();
+  try {
+    WriteEndAdr();
+    Main->Flush();
+  } catch (...) {
+    Header.EndAdr = start;
+    Dir[n] = oldEntry;
+    throw;
+  }
+  try {
+    WriteLogInfo(n);
+    WCloseOpen();
+  } catch (...) {
+    Dir[n] = oldEntry;
+    throw;
+  }
 }
 
 void WFile::WriteEndAdr() {
