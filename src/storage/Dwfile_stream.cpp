@@ -217,8 +217,12 @@ void WFile::WPut(const char *data, int length) {
   if (length == 0)
     throw ZError("Для файла " + Name + " задана нулевая длина логической записи" + Signed(OpenLog),
                  0);
+  if (length < 0)
+    throw ZError("Для файла " + Name + " задана недопустимая длина логической записи " +
+                     std::to_string(length),
+                 0);
   // An item must fit a record of its own; a longer one could never be stored.
-  if (length < 0 || length > StreamBody - WExtra)
+  if (length > StreamBody - WExtra)
     throw ZError("Для файла " + Name + " длина логической записи " + std::to_string(length) +
                      " превышает допустимую " + std::to_string(StreamBody - WExtra),
                  0);
