@@ -9,6 +9,12 @@
 
 #include "ModelBuilder.h"
 
+namespace samples {
+inline bool operator==(const Record &a, const Record &b) {
+  return a.flag == b.flag && a.body == b.body;
+}
+} // namespace samples
+
 namespace expect {
 
 // A composite block file in the compacted layout: logical files in order,

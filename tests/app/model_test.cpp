@@ -1,0 +1,503 @@
+// Conversion of single model files, and the operations it is built from.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "AppFixture.h"
+#include "Conversion.h"
+#include "Dutilfile.h"
+#include "Dwfile.h"
+#include "Expected.h"
+#include "FileKinds.h"
+#include "ModelBuilder.h"
+#include "Platform.h"
+
+namespace {
+
+using samples::Layout;
+
+std::string FailText(const std::string &source) {
+  return "файл " + source + "\nне удается преобразовать";
+}
+
+// Live records of every logical file of a block file, read through WFile.
+std::vector<samples::Records> ReadBack(const std::string &path) {
+  WFile f(path, true);
+  std::vector<samples::Records> out(f.Header.Count);
+  WRec r;
+  for (uint32_t i = 0; i < f.Header.Count; ++i) {
+    f.WOpen_file(i);
+    while (f.WRead(&r))
+      out[i].push_back({r.Flag, std::string(r.Data, r.Len)});
+  }
+  return out;
+}
+
+Layout Messy(uint64_t seed) {
+  Layout l;
+  l.seed = seed;
+  l.scatter = true;
+  l.deletedPlain = 0.2;
+  l.deletedLinked = 0.2;
+  l.replaced = 0.2;
+  l.deadMax = 300;
+  return l;
+}
+
+class ModelTest : public AppTest {};
+
+struct ModelCase {
+  const char *what;
+  uint8_t kind;
+  uint32_t count;
+  bool messy;      // dead space, deleted, replaced and scattered records in both files
+  uint32_t chunk;  // longest record of logical file 2 in the source
+  uint32_t innerN; // logical files of the inner file
+};
+
+const ModelCase ModelCases[] = {
+    {"IMS", 1, 5, false, 20000, 150},
+    {"IMS messy", 1, 6, true, 20000, 150},
+    {"IMD messy, small chunks", 2, 4, true, 700, 150},
+    {"IMK, three logical files", 11, 3, false, 20000, 160},
+    {"IMK messy", 11, 7, true, 20000, 151},
+    {"BNP", 5, 5, false, 20000, 150},
+    {"BNPP messy", 6, 5, true, 9000, 150},
+    {"BNPR", 7, 8, false, 20000, 3},
+    {"BNPM messy", 8, 3, true, 20000, 150},
+    {"RGF", 9, 5, false, 20000, 1},
+    {"NSF messy", 10, 4, true, 20000, 200},
+};
+
+TEST_F(ModelTest, ConvertsEveryKindExactly) {
+  uint64_t seed = 10;
+  for (const ModelCase &c : ModelCases) {
+    SCOPED_TRACE(c.what);
+    samples::ModelSpec spec;
+    spec.kind = c.kind;
+    spec.count = c.count;
+    spec.seed = ++seed;
+    spec.maxChunk = c.chunk;
+    spec.innerCount = c.innerN;
+    spec.innerRecords = 80;
+    spec.innerMaxRecord = 6000;
+    if (c.messy) {
+      spec.layout = Messy(seed);
+      spec.innerLayout = Messy(seed + 1000);
+      spec.layout.trailer = Layout::Trailer::Valid;
+    }
+    const std::string src = Path(std::string("src.") + KindByCode(c.kind)->extension);
+    const std::string dst = Path(std::string("out.") + KindByCode(c.kind)->extension);
+    const samples::ModelSample m = samples::WriteModel(src, spec);
+    const std::string before = samples::ReadFileBytes(src);
+
+    ASSERT_FALSE(E->ConvertModel(src, dst, c.kind)) << testing::PrintToString(Texts());
+    EXPECT_TRUE(Shown.empty()) << testing::PrintToString(Texts());
+    const std::string got = samples::ReadFileBytes(dst);
+    EXPECT_TRUE(got == expect::Model(m, c.kind)) << "converted bytes differ";
+    EXPECT_EQ(samples::ReadFileBytes(src), before);
+    EXPECT_TRUE(TempLeft().empty());
+    platform::RemoveFile(dst);
+    platform::RemoveFile(src);
+    EXPECT_EQ(FilesIn(Dir), std::vector<std::string>{"systmp"});
+  }
+}
+
+TEST_F(ModelTest, ConvertedFileReadsBackAsDescribed) {
+  samples::ModelSpec spec;
+  spec.kind = 1;
+  spec.count = 6;
+  spec.seed = 77;
+  spec.layout = Messy(3);
+  const samples::ModelSample m = samples::WriteModel(Path("a.IMS"), spec);
+  ASSERT_FALSE(E->ConvertModel(Path("a.IMS"), Path("b.IMS"), 1));
+  const auto files = ReadBack(Path("b.IMS"));
+  ASSERT_EQ(files.size(), 6u);
+  EXPECT_EQ(files[0], (samples::Records{{0, "5-2.10.3"}}));
+  ASSERT_EQ(files[1].size(), 1u); // the converted Boib record alone
+  EXPECT_EQ(files[1][0].body, expect::ConvertedBoib(*m.boib));
+  for (uint32_t i = 3; i < 6; ++i)
+    EXPECT_EQ(files[i], m.files[i]) << "logical file " << i;
+  // The inner file: records of 10000 bytes, the first flagged 1.
+  std::string inner;
+  for (size_t i = 0; i < files[2].size(); ++i) {
+    EXPECT_EQ(files[2][i].flag, i == 0 ? 1 : 0);
+    if (i + 1 < files[2].size()) {
+      EXPECT_EQ(files[2][i].body.size(), 10000u);
+    }
+    inner += files[2][i].body;
+  }
+  samples::WriteFileBytes(Path("inner"), inner);
+  const auto innerFiles = ReadBack(Path("inner"));
+  ASSERT_EQ(innerFiles.size(), 150u);
+  EXPECT_EQ(innerFiles[0], (samples::Records{{0, "5-2.10.3"}}));
+  ASSERT_EQ(innerFiles[149].size(), 1u);
+  EXPECT_EQ(innerFiles[149][0].body.size(), 19500u);
+  // The trailer covers everything before it in 512-byte blocks.
+  const std::string got = samples::ReadFileBytes(Path("b.IMS"));
+  const std::string body = got.substr(0, got.size() - 8);
+  EXPECT_EQ(got.substr(got.size() - 8), samples::ChecksumTrailer(body));
+}
+
+TEST_F(ModelTest, SameSourceTwiceGivesIdenticalFiles) {
+  samples::ModelSpec spec;
+  spec.kind = 2;
+  spec.seed = 5;
+  spec.layout = Messy(9);
+  samples::WriteModel(Path("s.IMD"), spec);
+  const std::string before = samples::ReadFileBytes(Path("s.IMD"));
+  ASSERT_FALSE(E->ConvertModel(Path("s.IMD"), Path("one.IMD"), 2));
+  ASSERT_FALSE(E->ConvertModel(Path("s.IMD"), Path("two.IMD"), 2));
+  EXPECT_EQ(samples::ReadFileBytes(Path("one.IMD")), samples::ReadFileBytes(Path("two.IMD")));
+  EXPECT_EQ(samples::ReadFileBytes(Path("s.IMD")), before);
+}
+
+TEST_F(ModelTest, ExistingTargetIsReplacedOnlyBySuccess) {
+  samples::ModelSpec spec;
+  spec.kind = 5;
+  const samples::ModelSample m = samples::WriteModel(Path("s.BNP"), spec);
+  samples::WriteFileBytes(Path("t.BNP"), "old target");
+  ASSERT_FALSE(E->ConvertModel(Path("s.BNP"), Path("t.BNP"), 5));
+  EXPECT_EQ(samples::ReadFileBytes(Path("t.BNP")), expect::Model(m, 5));
+}
+
+// Makes a file unwritable: read-only mode, and for a user whom the mode does
+// not stop, the file system's immutable flag; undone when the object goes.
+class Unwritable {
+public:
+  explicit Unwritable(const std::string &path) : Path(path) {
+    chmod(Path.c_str(), 0444);
+    if (Writable())
+      SetImmutable(true);
+  }
+  ~Unwritable() {
+    if (Immutable)
+      SetImmutable(false);
+    chmod(Path.c_str(), 0644);
+  }
+  bool Writable() const {
+    const platform::Handle h = platform::Open(Path, platform::OpenMode::ReadWrite);
+    if (h == platform::InvalidHandle)
+      return false;
+    platform::Close(h);
+    return true;
+  }
+
+private:
+  void SetImmutable(bool on) {
+    const int fd = open(Path.c_str(), O_RDONLY);
+    if (fd < 0)
+      return;
+    int flags = 0;
+    if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+      if (ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0)
+        Immutable = on;
+    }
+    close(fd);
+  }
+  std::string Path;
+  bool Immutable = false;
+};
+
+TEST_F(ModelTest, ReadOnlySourceConverts) {
+  samples::ModelSpec spec;
+  spec.kind = 1;
+  const samples::ModelSample m = samples::WriteModel(Path("ro.IMS"), spec);
+  Unwritable guard(Path("ro.IMS"));
+  if (guard.Writable())
+    GTEST_SKIP() << "cannot make a file unwritable for this user on this file system";
+  EXPECT_TRUE(E->IsSourceEdition(Path("ro.IMS")));
+  ASSERT_FALSE(E->ConvertModel(Path("ro.IMS"), Path("out.IMS"), 1));
+  EXPECT_EQ(samples::ReadFileBytes(Path("out.IMS")), expect::Model(m, 1));
+}
+
+// ---- damaged sources -------------------------------------------------------
+
+struct Damage {
+  const char *what;
+  uint8_t kind;
+  // Changes the description of the source before it is written; returns false
+  // when the image should be written as built.
+  std::function<void(samples::ModelSample &)> edit;
+  // Byte surgery on the written source.
+  std::function<void(const std::string &, const samples::ModelSample &)> surgery;
+};
+
+void Rebuild(samples::ModelSample &m) {
+  m.image = samples::BuildBlockFile(m.files);
+}
+
+const Damage Damages[] = {
+    {"Boib kind with an empty logical file 1", 1,
+     [](samples::ModelSample &m) {
+       m.files[1].clear();
+       Rebuild(m);
+     },
+     nullptr},
+    {"Boib record shorter than its fields", 11,
+     [](samples::ModelSample &m) {
+       m.files[1][0].body.resize(2000);
+       Rebuild(m);
+     },
+     nullptr},
+    {"inner file with 149 logical files", 2, nullptr, nullptr},
+    {"logical file 2 not a block file", 5,
+     [](samples::ModelSample &m) {
+       m.files[2] = {{1, "this is not a block file at all"}};
+       Rebuild(m);
+     },
+     nullptr},
+    {"logical file 2 empty", 6,
+     [](samples::ModelSample &m) {
+       m.files[2].clear();
+       Rebuild(m);
+     },
+     nullptr},
+    {"only two logical files", 7,
+     [](samples::ModelSample &m) {
+       m.files.resize(2);
+       Rebuild(m);
+     },
+     nullptr},
+    {"link beyond the end of the data", 8, nullptr,
+     [](const std::string &p, const samples::ModelSample &m) {
+       samples::SetU32(p, m.image.recordAdr[3][0] + 1, 0x7FFFFF00u);
+     }},
+    {"record of length 0", 1, nullptr,
+     [](const std::string &p, const samples::ModelSample &m) {
+       samples::SetByte(p, m.image.recordAdr[1][0] + 5, 0);
+       samples::SetByte(p, m.image.recordAdr[1][0] + 6, 0);
+     }},
+    {"record longer than 20000", 9, nullptr,
+     [](const std::string &p, const samples::ModelSample &m) {
+       samples::SetByte(p, m.image.recordAdr[4][0] + 5, 0x21);
+       samples::SetByte(p, m.image.recordAdr[4][0] + 6, 0x4E); // 20001
+     }},
+    {"file cut in the middle", 10, nullptr,
+     [](const std::string &p, const samples::ModelSample &m) {
+       samples::Truncate(p, m.image.bytes.size() / 2);
+     }},
+    {"count far beyond the file", 5, nullptr,
+     [](const std::string &p, const samples::ModelSample &) {
+       samples::SetU32(p, 4, 0x10000000u);
+     }},
+    {"directory entry pointing outside", 1, nullptr,
+     [](const std::string &p, const samples::ModelSample &) {
+       samples::SetU32(p, 8 + 8 * 2, 0x7FFFFFF0u);
+     }},
+    {"not a block file", 1, nullptr,
+     [](const std::string &p, const samples::ModelSample &) {
+       samples::WriteFileBytes(p, "plain text, nothing else\n");
+     }},
+    {"empty file", 1, nullptr,
+     [](const std::string &p, const samples::ModelSample &) { samples::WriteFileBytes(p, ""); }},
+    {"missing file", 1, nullptr,
+     [](const std::string &p, const samples::ModelSample &) { platform::RemoveFile(p); }},
+};
+
+TEST_F(ModelTest, DamagedSourcesFailCleanly) {
+  for (const Damage &d : Damages) {
+    SCOPED_TRACE(d.what);
+    Shown.clear();
+    samples::ModelSpec spec;
+    spec.kind = d.kind;
+    spec.count = 5;
+    spec.seed = 99;
+    spec.innerCount = std::string(d.what).find("149") != std::string::npos ? 149 : 150;
+    samples::ModelSample m = samples::BuildModel(spec);
+    if (d.edit)
+      d.edit(m);
+    const std::string src = Path("bad.src");
+    const std::string dst = Path("bad.dst");
+    samples::WriteFileBytes(src, m.image.bytes);
+    if (d.surgery)
+      d.surgery(src, m);
+    const bool hadSource = platform::FileExists(src);
+    const std::string before = hadSource ? samples::ReadFileBytes(src) : "";
+    samples::WriteFileBytes(dst, "existing target");
+
+    EXPECT_TRUE(E->ConvertModel(src, dst, d.kind));
+    EXPECT_EQ(Texts(), std::vector<std::string>{FailText(src)});
+    EXPECT_EQ(samples::ReadFileBytes(dst), "existing target");
+    if (hadSource) {
+      EXPECT_EQ(samples::ReadFileBytes(src), before);
+    }
+    EXPECT_TRUE(TempLeft().empty());
+    std::vector<std::string> want = {"bad.dst", "bad.src", "systmp"};
+    if (!hadSource)
+      want.erase(want.begin() + 1);
+    EXPECT_EQ(FilesIn(Dir), want);
+    platform::RemoveFile(src);
+    platform::RemoveFile(dst);
+  }
+}
+
+TEST_F(ModelTest, InnerFileWithoutLogicalFile149IsFineWithoutBoib) {
+  samples::ModelSpec spec;
+  spec.kind = 9;
+  spec.innerCount = 20;
+  const samples::ModelSample m = samples::WriteModel(Path("s.RGF"), spec);
+  ASSERT_FALSE(E->ConvertModel(Path("s.RGF"), Path("t.RGF"), 9));
+  EXPECT_EQ(samples::ReadFileBytes(Path("t.RGF")), expect::Model(m, 9));
+}
+
+// Every I/O failure, wherever it strikes, leaves either the exact target or
+// no target and the old one untouched, and never a stray file.
+TEST_F(ModelTest, InjectedFailuresLeaveNothingBehind) {
+  samples::ModelSpec spec;
+  spec.kind = 1;
+  spec.count = 4;
+  spec.innerRecords = 30;
+  const samples::ModelSample m = samples::WriteModel(Path("s.IMS"), spec);
+  const std::string want = expect::Model(m, 1);
+  for (platform::Op op : {platform::Op::Open, platform::Op::Read, platform::Op::Write,
+                          platform::Op::Seek, platform::Op::Rename}) {
+    int failures = 0;
+    for (int countdown = 0; countdown < 5000; ++countdown) {
+      SCOPED_TRACE(testing::Message() << "op " << int(op) << " countdown " << countdown);
+      Shown.clear();
+      samples::WriteFileBytes(Path("t.IMS"), "old");
+      platform::InjectFailure(op, countdown);
+      const bool failed = E->ConvertModel(Path("s.IMS"), Path("t.IMS"), 1);
+      platform::ClearInjectedFailures();
+      const std::string got = samples::ReadFileBytes(Path("t.IMS"));
+      EXPECT_TRUE(TempLeft().empty());
+      EXPECT_EQ(FilesIn(Dir), (std::vector<std::string>{"s.IMS", "systmp", "t.IMS"}));
+      if (!failed) {
+        EXPECT_TRUE(got == want) << "a reported success must give the exact bytes";
+        break;
+      }
+      ++failures;
+      EXPECT_EQ(got, "old");
+      ASSERT_FALSE(Shown.empty());
+      EXPECT_EQ(Shown.back().Text, FailText(Path("s.IMS")));
+    }
+    EXPECT_GT(failures, 0) << "the injection never struck";
+  }
+}
+
+// ---- the pieces -------------------------------------------------------------
+
+class PiecesTest : public AppTest {
+protected:
+  std::string NewBlockFile(uint32_t count) {
+    const std::string p = Path("blk");
+    samples::WriteFileBytes(p, samples::BuildEmptyBlockFile(count, "5-2.10.5").bytes);
+    return p;
+  }
+};
+
+TEST_F(PiecesTest, EmbedFileCutsTenThousandByteRecords) {
+  samples::Rng rng(4);
+  for (size_t size : {0, 1, 9999, 10000, 10001, 20000, 25000, 30000}) {
+    SCOPED_TRACE(size);
+    const std::string plain = rng.Bytes(size);
+    samples::WriteFileBytes(Path("plain"), plain);
+    const std::string blk = NewBlockFile(3);
+    {
+      WFile f(blk);
+      f.WCreat_file(2);
+      ASSERT_FALSE(EmbedFile(f, 2, Path("plain")));
+      EXPECT_EQ(f.OpenLog, 2u); // left open for the caller
+      f.WClose_file(2, true);
+      f.Close();
+    }
+    EXPECT_EQ(ReadBack(blk)[2], expect::Embedded(plain));
+  }
+  EXPECT_TRUE(Shown.empty());
+}
+
+TEST_F(PiecesTest, EmbedFileOfMissingFileReportsAndCommits) {
+  const std::string blk = NewBlockFile(3);
+  WFile f(blk);
+  f.WCreat_file(2);
+  EXPECT_TRUE(EmbedFile(f, 2, Path("no-such-file")));
+  EXPECT_EQ(f.OpenLog, EmptyAdr);
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0].Kind, mk_Error);
+  EXPECT_EQ(Shown[0].Text.rfind("Неопределенная ошибка при создании файлов ИМСП", 0), 0u)
+      << Shown[0].Text;
+  f.Close();
+  EXPECT_TRUE(ReadBack(blk)[2].empty());
+}
+
+TEST_F(PiecesTest, StampEditionReplacesLogicalFileZero) {
+  const std::string blk = Path("blk");
+  samples::WriteFileBytes(
+      blk, samples::BuildBlockFile({{{0, "5-2.10.5"}, {3, "more"}}, {{0, "keep"}}}).bytes);
+  {
+    WFile f(blk);
+    StampEdition(f);
+    f.Close();
+  }
+  const auto files = ReadBack(blk);
+  EXPECT_EQ(files[0], (samples::Records{{0, "5-2.10.3"}}));
+  EXPECT_EQ(files[1], (samples::Records{{0, "keep"}}));
+}
+
+TEST_F(PiecesTest, AppendChecksumOverBlocksOf512) {
+  samples::Rng rng(8);
+  for (size_t size : {0, 1, 3, 511, 512, 513, 1024, 5000}) {
+    SCOPED_TRACE(size);
+    std::string bytes = rng.Bytes(size);
+    // Mostly 0xFF, so that sums wrap inside and between blocks.
+    for (size_t i = 0; i < bytes.size(); ++i)
+      if (i % 7 != 0)
+        bytes[i] = '\xFF';
+    samples::WriteFileBytes(Path("c"), bytes);
+    AppendChecksum(Path("c"));
+    EXPECT_EQ(samples::ReadFileBytes(Path("c")), bytes + samples::ChecksumTrailer(bytes));
+  }
+}
+
+TEST_F(PiecesTest, KNameGoesBeforeTheExtensionOfTheFileName) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"/m/obj.IMS", "/m/obj-k.IMS"},
+      {"/data.2010/obj.IMS", "/data.2010/obj-k.IMS"},
+      {"/d/obj.v2.IMS", "/d/obj.v2-k.IMS"},
+      {"/data.2010/noext", "/data.2010/noext-k"},
+      {"obj.IMP", "obj-k.IMP"},
+      {"rel/dir.x/a", "rel/dir.x/a-k"},
+  };
+  for (const auto &[in, out] : cases)
+    EXPECT_EQ(KName(in), out) << in;
+}
+
+TEST_F(PiecesTest, EditionCheck) {
+  struct Case {
+    const char *what;
+    std::string bytes;
+    bool passes;
+    bool unreadable; // a storage error: Rec.Len is set to 0
+  } cases[] = {
+      {"source edition", samples::BuildEmptyBlockFile(3, "5-2.10.5").bytes, true, false},
+      {"longer record", samples::BuildEmptyBlockFile(3, "5-2.10.5 extra").bytes, true, false},
+      {"other edition", samples::BuildEmptyBlockFile(3, "5-2.10.4").bytes, false, false},
+      {"short edition", samples::BuildEmptyBlockFile(3, "5-2.10").bytes, false, false},
+      {"converted edition", samples::BuildEmptyBlockFile(3, "5-2.10.3").bytes, false, false},
+      {"empty logical file 0", samples::BuildBlockFile({{}, {}, {}}).bytes, false, false},
+      {"not a block file", "hello", false, true},
+      {"empty file", "", false, true},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    samples::WriteFileBytes(Path("e"), c.bytes);
+    E->Rec.Len = 77;
+    EXPECT_EQ(E->IsSourceEdition(Path("e")), c.passes);
+    if (c.unreadable) {
+      EXPECT_EQ(E->Rec.Len, 0);
+    }
+  }
+  E->Rec.Len = 77;
+  EXPECT_FALSE(E->IsSourceEdition(Path("missing")));
+  EXPECT_EQ(E->Rec.Len, 0);
+  EXPECT_FALSE(E->IsSourceEdition(Dir));
+  EXPECT_TRUE(Shown.empty());
+}
+
+} // namespace
