@@ -206,7 +206,9 @@ char *GetValuePack(const TZFieldList &list, const std::string &name, int32_t &po
 void SetValue(TZFieldList &list, WRec &rec, const std::string &name, int32_t pos, const void *value,
               int32_t len);
 
-// The display text of one field (see the kind table in Fun_struct.cpp);
+// The display text of one field: a text (a bilingual one reduced to the data
+// language), a one-character text (4), decimal numbers (5-8; 6 unsigned), a
+// real by DFloatToStr (9), DD.MM.YYYY (10), the empty text (0, 11, others);
 // found false and the empty text when the name is not in the list. With
 // blankZero a text exactly "0" becomes empty, except for kinds 1, 4 and 10.
 std::string GetValueUnPack(const TZFieldList &list, const std::string &name, int32_t &pos,
@@ -254,7 +256,10 @@ std::string CurDateTime();            // DD.MM.YYYY/HH.MM
 std::string UnPackDt2(uint32_t dt);   // DD.MM.YYYY, then /HH.MM.SS when the time is not 0
 std::string UnPackDt3(uint16_t date); // DD.MM.YY (the year offset itself)
 
-// Parses D.M.Y (see Fun_struct dates); 0 when valid (packed set), 1 otherwise.
-// With allowZero the text "00.00.2000" reads as "01.01.2000".
+// Parses day.month.year (runs of digits; anything after the year is not looked
+// at). Returns 0 when valid and sets packed; 1 otherwise. day, month and year
+// keep what was read even then. February has 29 days in years divisible by 4;
+// a year below 100 is widened (below 90: 2000+, else 1900+). With allowZero the
+// text "00.00.2000" reads as "01.01.2000".
 int CheckDate(const std::string &text, int &day, int &month, int &year, uint16_t &packed,
               bool allowZero);
