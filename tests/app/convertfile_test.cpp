@@ -1,0 +1,215 @@
+// The per-file driver: edition gate, same-file refusal, existing targets,
+// target folders and dispatch by kind.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "AppFixture.h"
+#include "Conversion.h"
+#include "Expected.h"
+#include "ModelBuilder.h"
+#include "Platform.h"
+
+namespace {
+
+const std::string SelfText =
+    "Файлы \"Откуда\" и \"Куда\" совпадают.\nПреобразование \"сам в себя\" невозможно!";
+
+std::string EditionText(const std::string &source) {
+  return "Ошибка!\nФайл " + source +
+         "\nимеет неверный шифр редакции\nТребуется файл редакции 2.10.5";
+}
+
+std::string FailText(const std::string &source) {
+  return "файл " + source + "\nне удается преобразовать";
+}
+
+class ConvertFileTest : public AppTest {
+protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    samples::ModelSpec spec;
+    spec.kind = 1;
+    spec.seed = 17;
+    Sample = samples::WriteModel(Path("s.IMS"), spec);
+    Want = expect::Model(Sample, 1);
+    SourceBytes = samples::ReadFileBytes(Path("s.IMS"));
+  }
+  void ExpectSourceUnchanged() { EXPECT_EQ(samples::ReadFileBytes(Path("s.IMS")), SourceBytes); }
+
+  samples::ModelSample Sample;
+  std::string Want, SourceBytes;
+};
+
+TEST_F(ConvertFileTest, ExistingTargetPolicies) {
+  struct Case {
+    const char *what;
+    ExistingTarget policy;
+    std::deque<bool> answers;
+    bool replaced;
+  } cases[] = {
+      {"copy", ExistingTarget::Copy, {}, false},
+      {"replace", ExistingTarget::Replace, {}, true},
+      {"ask, yes", ExistingTarget::Ask, {true}, true},
+      {"ask, no", ExistingTarget::Ask, {false}, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    Shown.clear();
+    Answers = c.answers;
+    const std::string target = Path("t.IMS");
+    samples::WriteFileBytes(target, "old");
+    platform::RemoveFile(Path("t-k.IMS"));
+    const ConvertOutcome out = E->ConvertFile(Path("s.IMS"), target, 1, c.policy);
+    EXPECT_TRUE(out.ok);
+    if (c.policy == ExistingTarget::Ask) {
+      ASSERT_EQ(Shown.size(), 1u);
+      EXPECT_EQ(Shown[0].Kind, mk_YesNo);
+      EXPECT_EQ(Shown[0].Text, "Заменить файл?\n" + target);
+    } else {
+      EXPECT_TRUE(Shown.empty());
+    }
+    if (c.replaced) {
+      EXPECT_EQ(out.target, target);
+      EXPECT_EQ(samples::ReadFileBytes(target), Want);
+      EXPECT_FALSE(platform::FileExists(Path("t-k.IMS")));
+    } else {
+      EXPECT_EQ(out.target, Path("t-k.IMS"));
+      EXPECT_EQ(samples::ReadFileBytes(target), "old");
+      EXPECT_EQ(samples::ReadFileBytes(Path("t-k.IMS")), Want);
+    }
+    ExpectSourceUnchanged();
+    EXPECT_TRUE(TempLeft().empty());
+  }
+}
+
+TEST_F(ConvertFileTest, NewTargetNeedsNoQuestion) {
+  const ConvertOutcome out = E->ConvertFile(Path("s.IMS"), Path("new.IMS"), 1, ExistingTarget::Ask);
+  EXPECT_TRUE(out.ok);
+  EXPECT_EQ(out.target, Path("new.IMS"));
+  EXPECT_TRUE(Shown.empty());
+  EXPECT_EQ(samples::ReadFileBytes(Path("new.IMS")), Want);
+}
+
+TEST_F(ConvertFileTest, ExistingKNameIsReplaced) {
+  samples::WriteFileBytes(Path("t.IMS"), "old");
+  samples::WriteFileBytes(Path("t-k.IMS"), "older copy");
+  EXPECT_TRUE(E->ConvertFile(Path("s.IMS"), Path("t.IMS"), 1, ExistingTarget::Copy).ok);
+  EXPECT_EQ(samples::ReadFileBytes(Path("t.IMS")), "old");
+  EXPECT_EQ(samples::ReadFileBytes(Path("t-k.IMS")), Want);
+  EXPECT_EQ(FilesIn(Dir), (std::vector<std::string>{"s.IMS", "systmp", "t-k.IMS", "t.IMS"}));
+}
+
+TEST_F(ConvertFileTest, KNameStaysInTheFileNameAndFoldersAreMade) {
+  const std::string folder = Path("data.2010/deeper/");
+  ASSERT_TRUE(platform::MakeDirs(folder));
+  samples::WriteFileBytes(folder + "obj.v2.IMS", "old");
+  const ConvertOutcome out =
+      E->ConvertFile(Path("s.IMS"), folder + "obj.v2.IMS", 1, ExistingTarget::Copy);
+  EXPECT_TRUE(out.ok);
+  EXPECT_EQ(out.target, folder + "obj.v2-k.IMS");
+  EXPECT_EQ(samples::ReadFileBytes(folder + "obj.v2-k.IMS"), Want);
+  EXPECT_FALSE(platform::DirExists(Path("data-k.2010")));
+
+  const ConvertOutcome made =
+      E->ConvertFile(Path("s.IMS"), Path("x/y.z/w/t.IMS"), 1, ExistingTarget::Copy);
+  EXPECT_TRUE(made.ok);
+  EXPECT_EQ(samples::ReadFileBytes(Path("x/y.z/w/t.IMS")), Want);
+}
+
+TEST_F(ConvertFileTest, TargetThatIsTheSourceIsRefused) {
+  ASSERT_TRUE(platform::MakeDirs(Path("sub")));
+  ASSERT_EQ(symlink(Path("s.IMS").c_str(), Path("link.IMS").c_str()), 0);
+  ASSERT_EQ(link(Path("s.IMS").c_str(), Path("hard.IMS").c_str()), 0);
+  const std::string spellings[] = {Path("s.IMS"), Path("sub/../s.IMS"), Path("./s.IMS"),
+                                   Path("link.IMS"), Path("hard.IMS")};
+  for (const std::string &target : spellings) {
+    for (ExistingTarget policy :
+         {ExistingTarget::Copy, ExistingTarget::Replace, ExistingTarget::Ask}) {
+      SCOPED_TRACE(target + " policy " + std::to_string(int(policy)));
+      Shown.clear();
+      const ConvertOutcome out = E->ConvertFile(Path("s.IMS"), target, 1, policy);
+      EXPECT_FALSE(out.ok);
+      EXPECT_EQ(Texts(), std::vector<std::string>{SelfText});
+      ExpectSourceUnchanged();
+    }
+  }
+  EXPECT_FALSE(platform::FileExists(Path("s-k.IMS")));
+  EXPECT_FALSE(platform::FileExists(Path("link-k.IMS")));
+  // The engine's own procedures refuse it as well.
+  Shown.clear();
+  EXPECT_TRUE(E->ConvertModel(Path("s.IMS"), Path("hard.IMS"), 1));
+  EXPECT_TRUE(E->ConvertComposite(Path("s.IMS"), Path("link.IMS")));
+  EXPECT_EQ(Texts(), (std::vector<std::string>{SelfText, SelfText}));
+  ExpectSourceUnchanged();
+}
+
+TEST_F(ConvertFileTest, KNameThatIsTheSourceIsRefused) {
+  ASSERT_TRUE(platform::RenameFile(Path("s.IMS"), Path("obj-k.IMS")));
+  samples::WriteFileBytes(Path("obj.IMS"), "old");
+  const ConvertOutcome out =
+      E->ConvertFile(Path("obj-k.IMS"), Path("obj.IMS"), 1, ExistingTarget::Copy);
+  EXPECT_FALSE(out.ok);
+  EXPECT_EQ(Texts(), std::vector<std::string>{SelfText});
+  EXPECT_EQ(samples::ReadFileBytes(Path("obj-k.IMS")), SourceBytes);
+  EXPECT_EQ(samples::ReadFileBytes(Path("obj.IMS")), "old");
+}
+
+TEST_F(ConvertFileTest, OtherEditionIsRefusedAndTargetKept) {
+  samples::ModelSpec spec;
+  spec.edition = samples::kOtherEdition;
+  samples::WriteModel(Path("o.IMS"), spec);
+  samples::WriteFileBytes(Path("t.IMS"), "old");
+  Answers = {true};
+  const ConvertOutcome out = E->ConvertFile(Path("o.IMS"), Path("t.IMS"), 1, ExistingTarget::Ask);
+  EXPECT_FALSE(out.ok);
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"Заменить файл?\n" + Path("t.IMS"),
+                                               EditionText(Path("o.IMS"))}));
+  EXPECT_EQ(samples::ReadFileBytes(Path("t.IMS")), "old");
+
+  Shown.clear();
+  EXPECT_FALSE(E->ConvertFile(Path("missing.IMS"), Path("u.IMS"), 1, ExistingTarget::Copy).ok);
+  EXPECT_EQ(Texts(), std::vector<std::string>{EditionText(Path("missing.IMS"))});
+  EXPECT_FALSE(platform::FileExists(Path("u.IMS")));
+}
+
+TEST_F(ConvertFileTest, KindDecidesTheProcedure) {
+  // The same file converted as a kind without Boib record keeps logical file 1.
+  EXPECT_TRUE(E->ConvertFile(Path("s.IMS"), Path("as5.BNP"), 5, ExistingTarget::Copy).ok);
+  EXPECT_EQ(samples::ReadFileBytes(Path("as5.BNP")), expect::Model(Sample, 5));
+
+  samples::CompositeSpec spec;
+  spec.seed = 8;
+  const samples::CompositeSample cs = samples::WriteComposite(Path("c.IMP"), spec);
+  EXPECT_TRUE(E->ConvertFile(Path("c.IMP"), Path("d.IMP"), 3, ExistingTarget::Copy).ok);
+  EXPECT_TRUE(samples::ReadFileBytes(Path("d.IMP")) == expect::Composite(cs));
+
+  // A composite given as a model fails: its logical file 1 holds no Boib record.
+  Shown.clear();
+  EXPECT_FALSE(E->ConvertFile(Path("c.IMP"), Path("e.IMS"), 1, ExistingTarget::Copy).ok);
+  EXPECT_EQ(Texts(), std::vector<std::string>{FailText(Path("c.IMP"))});
+  EXPECT_FALSE(platform::FileExists(Path("e.IMS")));
+}
+
+TEST_F(ConvertFileTest, FailuresNeverEscape) {
+  // The target's folder cannot be made: a plain file stands in its place.
+  samples::WriteFileBytes(Path("plain"), "x");
+  samples::CompositeSpec spec;
+  samples::WriteComposite(Path("c.IMP"), spec);
+  ConvertOutcome out;
+  EXPECT_NO_THROW(out =
+                      E->ConvertFile(Path("c.IMP"), Path("plain/t.IMP"), 3, ExistingTarget::Copy));
+  EXPECT_FALSE(out.ok);
+  ASSERT_EQ(Shown.size(), 2u);
+  EXPECT_EQ(Shown[0].Kind, mk_Error);
+  EXPECT_EQ(Shown[1].Text, FailText(Path("c.IMP")));
+
+  Shown.clear();
+  EXPECT_NO_THROW(out =
+                      E->ConvertFile(Path("s.IMS"), Path("plain/t.IMS"), 1, ExistingTarget::Copy));
+  EXPECT_FALSE(out.ok);
+  EXPECT_EQ(Texts(), std::vector<std::string>{FailText(Path("s.IMS"))});
+  EXPECT_TRUE(TempLeft().empty());
+}
+
+} // namespace
