@@ -262,8 +262,9 @@ TEST(WFileRead, CompareVersion) {
     img.Write(t / "f");
     WFile w(t / "f");
     EXPECT_EQ(w.CompareVersion(), c.expect) << c.first;
-    if (c.first.empty())
+    if (c.first.empty()) {
       EXPECT_EQ(w.Ver.VerText, "@") << "an empty logical file 0 compares the text @";
+    }
   }
 }
 
