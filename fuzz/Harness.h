@@ -21,9 +21,11 @@
 namespace fuzzing {
 
 struct HarnessResult {
-  uint64_t records = 0; // records read, over all logical files
-  uint64_t items = 0;   // stream items read
-  int errors = 0;       // ZErrors raised by damaged input
+  uint64_t records = 0;          // records read, over all logical files
+  uint64_t compactedRecords = 0; // the same in the compacted copy
+  uint64_t items = 0;            // stream items read
+  int errors = 0;                // ZErrors raised by damaged input
+  int recordErrors = 0;          // of them, raised while opening the file or reading records
   bool compacted = false;
 };
 
@@ -94,9 +96,12 @@ inline void ReadAll(const std::string &path, HarnessResult &out, bool compacted)
     ReadRecords(f, &r, bytes / LenEof + 2, recs);
     if (compacted && recs.errors != 0)
       Fault("compacted file cannot be read", path);
-    out.records += recs.records;
+    (compacted ? out.compactedRecords : out.records) += recs.records;
     out.errors += recs.errors;
-    ReadStreams(f, 2 * bytes + 16, out);
+    out.recordErrors += recs.errors;
+    // A chain that runs round is refused after as many records as the file
+    // could hold, and each of them yields at most one item per body byte.
+    ReadStreams(f, (bytes / LenEof + 2) * UseLenRec, out);
     try {
       f.CompareVersion();
     } catch (const ZError &) {
@@ -107,6 +112,7 @@ inline void ReadAll(const std::string &path, HarnessResult &out, bool compacted)
     if (compacted)
       Fault("compacted file cannot be opened", path);
     ++out.errors;
+    ++out.recordErrors;
   }
 }
 
