@@ -1,0 +1,164 @@
+// zepconv run as a process over a sample tree.
+#include "BlockBuilder.h"
+#include "Platform.h"
+#include "SampleTree.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <sys/wait.h>
+
+using namespace samples;
+
+namespace {
+
+// Every plain file below `dir`, relative path -> bytes; hidden ones included.
+void Snapshot(const std::string &dir, const std::string &rel,
+              std::map<std::string, std::string> &out) {
+  std::vector<platform::DirEntry> entries;
+  ASSERT_TRUE(platform::ListDir(dir + rel, entries));
+  for (const auto &e : entries) {
+    if (e.isLink)
+      continue;
+    if (e.isDir)
+      Snapshot(dir, rel + e.name + "/", out);
+    else
+      out[rel + e.name] = ReadFileBytes(dir + rel + e.name);
+  }
+}
+
+std::map<std::string, std::string> Snapshot(const std::string &dir) {
+  std::map<std::string, std::string> out;
+  Snapshot(dir, "", out);
+  return out;
+}
+
+std::string Quote(const std::string &s) {
+  std::string q = "'";
+  for (char c : s)
+    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+class E2eTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    dir_ = platform::MakeTempDir("zep-e2e");
+    ASSERT_FALSE(dir_.empty());
+    for (const char *d : {"cwd", "tmp"})
+      ASSERT_TRUE(platform::MakeDirs(dir_ + d));
+    entries_ = WriteSampleTree(dir_ + "src");
+  }
+  void TearDown() override { platform::RemoveTree(dir_); }
+
+  // Runs zepconv with `args` in the folder "cwd", with a private temporary
+  // folder; returns the exit status and keeps the output.
+  int Zepconv(const std::string &args) {
+    const std::string cmd = "cd " + Quote(dir_ + "cwd") + " && TMPDIR=" + Quote(dir_ + "tmp") +
+                            " " + Quote(ZEPCONV_PATH) + " " + args + " >" +
+                            Quote(dir_ + "out.txt") + " 2>" + Quote(dir_ + "err.txt") +
+                            " </dev/null";
+    const int st = std::system(cmd.c_str());
+    out = ReadFileBytes(dir_ + "out.txt");
+    err = ReadFileBytes(dir_ + "err.txt");
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  }
+
+  std::string dir_, out, err;
+  std::vector<SampleEntry> entries_;
+};
+
+std::set<std::string> Lines(const std::string &text, const std::string &prefix) {
+  std::set<std::string> s;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t nl = text.find('\n', at);
+    const std::string line = text.substr(at, nl - at);
+    if (line.starts_with(prefix))
+      s.insert(line.substr(prefix.size()));
+    at = nl == std::string::npos ? text.size() : nl + 1;
+  }
+  return s;
+}
+
+} // namespace
+
+TEST_F(E2eTest, MassConvertsEveryListedFileAndLeavesNothingBehind) {
+  const auto sourcesBefore = Snapshot(dir_ + "src/");
+  const std::string src = dir_ + "src/", t1 = dir_ + "t1/", t2 = dir_ + "t2/";
+
+  ASSERT_EQ(Zepconv("mass --list " + Quote(src) + " " + Quote(t1)), 0) << err;
+  EXPECT_FALSE(platform::DirExists(t1));
+  std::set<std::string> listed;
+  for (const auto &l : Lines(out, src))
+    listed.insert(l.substr(0, l.find(" -> ")));
+  std::set<std::string> expectListed, expectConverted;
+  for (const auto &e : entries_) {
+    if (e.role == SampleRole::Convertible || e.role == SampleRole::Damaged)
+      expectListed.insert(e.path);
+    if (e.role == SampleRole::Convertible)
+      expectConverted.insert(e.path);
+  }
+  EXPECT_EQ(listed, expectListed);
+
+  // The damaged file fails, so the exit status is 1; every other file converts.
+  EXPECT_EQ(Zepconv("mass " + Quote(src) + " " + Quote(t1)), 1) << out << err;
+  std::set<std::string> converted;
+  for (const auto &l : Lines(out, "converted: " + src))
+    converted.insert(l.substr(0, l.find(" -> ")));
+  EXPECT_EQ(converted, expectConverted);
+  EXPECT_EQ(Lines(out, "failed: " + src).size(), 1u);
+  EXPECT_NE(out.find(std::to_string(expectConverted.size()) + " converted, 1 failed\n"),
+            std::string::npos)
+      << out;
+
+  // The target tree holds exactly the converted files, each sound.
+  const auto targets = Snapshot(t1);
+  std::set<std::string> names;
+  for (const auto &[rel, bytes] : targets)
+    names.insert(rel);
+  EXPECT_EQ(names, expectConverted);
+  for (const auto &rel : names) {
+    EXPECT_EQ(Zepconv("verify " + Quote(t1 + rel)), 0) << out;
+    EXPECT_EQ(targets.at(rel).substr(GetU32(targets.at(rel), 8) + kPrefixSize, 8), "5-2.10.3");
+  }
+
+  // Sources unchanged; a second run into another folder gives identical files.
+  EXPECT_EQ(Snapshot(src), sourcesBefore);
+  EXPECT_EQ(Zepconv("mass " + Quote(src) + " " + Quote(t2)), 1);
+  EXPECT_EQ(Snapshot(t2), targets);
+  // No temporary file in the working folder or the temporary folder.
+  EXPECT_TRUE(Snapshot(dir_ + "cwd/").empty());
+  EXPECT_TRUE(Snapshot(dir_ + "tmp/").empty());
+}
+
+TEST_F(E2eTest, ConvertingIntoExistingTargetsCopiesOrReplaces) {
+  const std::string src = dir_ + "src/", t = dir_ + "t/";
+  ASSERT_EQ(Zepconv("mass " + Quote(src) + " " + Quote(t)), 1);
+  const auto first = Snapshot(t);
+  // --copy (the default): every target gets its "-k" twin, the first ones stay.
+  ASSERT_EQ(Zepconv("mass " + Quote(src) + " " + Quote(t)), 1);
+  const auto second = Snapshot(t);
+  EXPECT_EQ(second.size(), first.size() * 2);
+  for (const auto &[rel, bytes] : first) {
+    EXPECT_EQ(second.at(rel), bytes);
+    const size_t dot = rel.rfind('.');
+    EXPECT_EQ(second.at(rel.substr(0, dot) + "-k" + rel.substr(dot)), bytes) << rel;
+  }
+  // --replace: the same names again, nothing new.
+  ASSERT_EQ(Zepconv("mass --replace " + Quote(src) + " " + Quote(t)), 1);
+  EXPECT_EQ(Snapshot(t), second);
+  EXPECT_TRUE(Snapshot(dir_ + "cwd/").empty());
+}
+
+TEST_F(E2eTest, SingleFileConvertAndExitStatuses) {
+  const std::string s = dir_ + "src/Подряд/подряд.IMP";
+  EXPECT_EQ(Zepconv("convert " + Quote(s) + " ../one.IMP"), 0) << err;
+  EXPECT_EQ(out, "converted: " + s + " -> " + dir_ + "one.IMP\n");
+  EXPECT_EQ(Zepconv("verify " + Quote(dir_ + "one.IMP")), 0);
+  EXPECT_EQ(Zepconv("convert " + Quote(dir_ + "src/old/старый.IMS") + " x.IMS"), 1);
+  EXPECT_EQ(Zepconv("convert"), 2);
+  EXPECT_EQ(Zepconv("--help"), 0);
+  EXPECT_TRUE(Snapshot(dir_ + "cwd/").empty());
+}
