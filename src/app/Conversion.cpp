@@ -1,10 +1,13 @@
 #include "Conversion.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <vector>
 
 #include "Boib.h"
+#include "CompactWriter.h"
 #include "Dsfile.h"
 #include "Dutilfile.h"
 #include "Dwfile.h"
@@ -94,6 +97,24 @@ uint32_t GetU32(const char *p) {
   for (int i = 3; i >= 0; --i)
     v = (v << 8) | static_cast<uint8_t>(p[i]);
   return v;
+}
+
+// A logical file of the target must fit the 32-bit lengths of the format.
+[[noreturn]] void TooLarge(const std::string &path) {
+  throw ZError("Файл " + path + " получается слишком большим", 0);
+}
+
+uint32_t Fits32(uint64_t n, const std::string &path) {
+  if (n > UINT32_MAX)
+    TooLarge(path);
+  return static_cast<uint32_t>(n);
+}
+
+// The second reading of a file gives what the first gave, unless the file
+// changed meanwhile.
+void Same(uint64_t got, uint64_t want, const std::string &path) {
+  if (got != want)
+    throw ZError("Файл " + path + " изменился во время преобразования", 0);
 }
 
 [[noreturn]] void Damaged(const std::string &path, const std::string &what) {
@@ -226,23 +247,22 @@ void AppendChecksum(const std::string &path) {
   f.Close();
 }
 
-// The steps of the model conversion, writing `out`; every failure raises.
+// The model conversion, writing `out`; every failure raises.
+//
+// The inner block file is unpacked into "bl", its Boib copy and edition are
+// replaced there, and then the target is written once, sequentially, in the
+// layout that building it logical file by logical file and compacting it would
+// give: logical file 0 the new edition, 1 the converted Boib record (or the
+// source's records), 2 the compacted inner file embedded in chunks of 10000
+// bytes, 3 onward the source's records; the checksum trailer last.
 void Engine::ModelSteps(const std::string &source, const std::string &out, uint8_t kind,
                         const TempFolder &work) {
   const std::string inner = work.File("bl");
-  const std::string edition(NewEdition);
+  const bool boib = HasBoib(kind);
 
-  OpenBlock src, dst;
+  OpenBlock src;
   src.Open(source, true);
   const uint32_t count = src->Header.Count;
-
-  platform::RemoveFile(out);
-  creat_bf(out, static_cast<int>(count), edition.c_str());
-  dst.Open(out);
-
-  for (uint32_t i = 1; i < count; ++i)
-    if (i != 2)
-      copy_file(src.get(), dst.get(), static_cast<int>(i), static_cast<int>(i));
 
   // The inner block file: the bodies of the records of logical file 2.
   src->WOpen_file(2);
@@ -254,34 +274,68 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
     plain.Close();
   }
 
-  if (HasBoib(kind)) {
+  std::string boibRecord;
+  if (boib) {
     src->WOpen_file(1);
     if (!src->WRead(&Rec))
       throw ZError("В файле " + source + " отсутствует запись Boib", 0);
     ConvertBoib(Rec, *Boib_, inner);
-    dst->WCreat_file(1);
-    dst->WWrite(&Rec);
-    dst->WClose_file(1, true);
+    boibRecord.assign(Rec.Data, Rec.Len);
   }
-
   {
     OpenBlock bl;
     bl.Open(inner);
     StampEdition(*bl);
     bl.Close();
   }
-  compress_bf(inner, 0);
 
-  dst->WCreat_file(2);
-  if (EmbedFile(*dst, 2, inner))
-    throw StepFailed{};
-  dst->WClose_file(2, true);
-  dst.Close();
+  // Lengths first, so that the header is known and the target is written in one pass.
+  OpenBlock bl;
+  bl.Open(inner, true);
+  const uint32_t innerCount = bl->Header.Count;
+  std::vector<uint32_t> innerLens(innerCount);
+  uint64_t innerSize = LenHeader + uint64_t{LenLogInfo} * innerCount;
+  for (uint32_t j = 0; j < innerCount; ++j)
+    innerSize += innerLens[j] = Fits32(CompactedLength(*bl, j, Rec), out);
+  std::vector<uint32_t> lens(count);
+  lens[0] = LenPrefix + static_cast<uint32_t>(NewEdition.size()) + LenEof;
+  lens[1] = boib ? LenPrefix + static_cast<uint32_t>(boibRecord.size()) + LenEof
+                 : Fits32(CompactedLength(*src, 1, Rec), out);
+  lens[2] = Fits32(EmbedSink::Length(innerSize), out);
+  for (uint32_t i = 3; i < count; ++i)
+    lens[i] = Fits32(CompactedLength(*src, i, Rec), out);
+  uint64_t total = LenHeader + uint64_t{LenLogInfo} * count;
+  for (uint32_t len : lens)
+    total += len;
+  if (total + TrailerSize > static_cast<uint64_t>(INT32_MAX))
+    TooLarge(out);
+
+  platform::RemoveFile(out);
+  ChecksumFile target(out);
+  target.Head(lens);
+  target.Record(0, NewEdition.data(), static_cast<uint16_t>(NewEdition.size()));
+  target.Record(0, &EofMark, 1);
+  if (boib) {
+    target.Record(0, boibRecord.data(), static_cast<uint16_t>(boibRecord.size()));
+    target.Record(0, &EofMark, 1);
+  } else {
+    Same(CopyCompacted(*src, 1, Rec, target, false), lens[1], source);
+  }
+  {
+    EmbedSink embedded(target);
+    embedded.Head(innerLens);
+    for (uint32_t j = 0; j < innerCount; ++j)
+      Same(CopyCompacted(*bl, j, Rec, embedded, true), innerLens[j], inner);
+    embedded.Finish();
+  }
+  for (uint32_t i = 3; i < count; ++i)
+    Same(CopyCompacted(*src, i, Rec, target, false), lens[i], source);
+  Same(target.Size(), total, out);
+  target.Finish();
+
+  bl.Close();
   src.Close();
-
   platform::RemoveFile(inner);
-  compress_bf(out, 0);
-  AppendChecksum(out);
 }
 
 bool Engine::ConvertModel(const std::string &source, const std::string &target, uint8_t kind) {

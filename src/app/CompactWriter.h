@@ -1,0 +1,78 @@
+// Sequential writers of block files in the compacted layout: logical files in
+// order, contiguous, from 8 + 8 * count, every link EmptyAdr. The model
+// conversion writes its target and the embedded inner file this way, so that
+// every byte is written once instead of through a temporary area, a commit and
+// a compaction; the bytes are those that the compaction would give.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Dsfile.h"
+
+class WFile;
+class WRec;
+
+// Byte sink of a block file under construction.
+class ByteSink {
+public:
+  virtual void Bytes(const char *p, size_t n) = 0;
+
+  void U32(uint32_t v);
+  // A record prefix (flag, link EmptyAdr, length) followed by its body.
+  void Record(uint8_t flag, const char *body, uint16_t len);
+  // The header {EndAdr, Count} and the directory for logical files of the
+  // given lengths (each including its end record).
+  void Head(const std::vector<uint32_t> &lengths);
+
+protected:
+  ~ByteSink() = default;
+};
+
+// Writes a file and feeds its bytes to the checksum in blocks of 512 from its
+// first byte; Finish appends the 8-byte trailer.
+class ChecksumFile final : public ByteSink {
+public:
+  explicit ChecksumFile(const std::string &path); // created; must not exist
+  void Bytes(const char *p, size_t n) override;
+  void Finish(); // writes the rest and the trailer, then closes
+  uint64_t Size() const { return Total; }
+
+private:
+  void Drain(bool all);
+  SFile F;
+  std::vector<char> Buf;
+  uint32_t Sum = 0, Carry = 0;
+  uint64_t Total = 0;
+};
+
+// Cuts the bytes given to it into records of 10000 bytes (the first with flag
+// 1, the others 0) written to `out`, as an embedded file is stored.
+class EmbedSink final : public ByteSink {
+public:
+  explicit EmbedSink(ByteSink &out) : Out(out) { Chunk.reserve(Size); }
+  void Bytes(const char *p, size_t n) override;
+  // Writes the last chunk and the end record of the logical file. A last chunk
+  // of the single byte "@" reads as an end record, so it ends the logical file
+  // in its place, with its own flag.
+  void Finish();
+  // Length of the logical file that `n` embedded bytes make, end record included.
+  static uint64_t Length(uint64_t n);
+
+  static constexpr size_t Size = 10000;
+
+private:
+  void Emit();
+  ByteSink &Out;
+  std::vector<char> Chunk;
+  bool First = true;
+};
+
+// Length of logical file n of f as compaction writes it: its live records and
+// the record that ends it.
+uint64_t CompactedLength(WFile &f, uint32_t n, WRec &rec);
+// Writes logical file n of f to out as compaction does: the live records, then
+// the record that ended the chain with its own flag (endFlagAsRead) or the end
+// record with flag 0. Returns the bytes written.
+uint64_t CopyCompacted(WFile &f, uint32_t n, WRec &rec, ByteSink &out, bool endFlagAsRead);
