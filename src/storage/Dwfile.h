@@ -153,7 +153,7 @@ public:
   int RKind = 0;
   int RFixLen = 0;
   uint32_t RBufAdr = EmptyAdr; // address of the record RBuf holds; EmptyAdr: none
-  WRec *WBuf = nullptr; // pooled
+  WRec *WBuf = nullptr;        // pooled
   int WFill = 0;
   const char *WDelim = nullptr; // caller's text
   int WExtra = 0;
