@@ -1,13 +1,97 @@
 #include "CompactWriter.h"
 
+#include <algorithm>
+
 #include "Drec.h"
 #include "Dwfile.h"
+#include "Platform.h"
 #include "Uks_sum.h"
+#include "Zmsg.h"
 
 namespace {
 
 constexpr size_t ChecksumBlock = 512;
 constexpr size_t FlushAt = 256 * ChecksumBlock;
+constexpr size_t TrailerSize = 4 + 4;
+
+uint32_t GetU32(const char *p) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i)
+    v = (v << 8) | static_cast<uint8_t>(p[i]);
+  return v;
+}
+
+[[noreturn]] void Damaged(const std::string &path, const std::string &what) {
+  throw ZError("Файл " + path + " записан с ошибкой: " + what, 0);
+}
+
+// Reads a file sequentially in large pieces, feeding the checksum with its
+// bytes below `Limit` in blocks of 512 from the first byte.
+class ReadBack {
+public:
+  explicit ReadBack(const std::string &path) : Path(path), Buf(Piece) {
+    H = platform::Open(path, platform::OpenMode::Read);
+    if (H == platform::InvalidHandle)
+      Damaged(path, "не открывается");
+  }
+  ~ReadBack() { platform::Close(H); }
+  ReadBack(const ReadBack &) = delete;
+  ReadBack &operator=(const ReadBack &) = delete;
+
+  uint64_t Limit = 0;
+  uint32_t Sum = 0, Carry = 0;
+  uint64_t Offset() const { return Base + Pos; }
+
+  // Copies n bytes (n <= 16) to out; false at the end of the file.
+  bool Take(char *out, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+      if (Pos == Len && !Fill())
+        return false;
+      out[i] = Buf[Pos++];
+    }
+    return true;
+  }
+  // Passes over n bytes, keeping the last one in *last.
+  bool Skip(uint64_t n, char *last) {
+    while (n > 0) {
+      if (Pos == Len && !Fill())
+        return false;
+      const uint64_t take = std::min<uint64_t>(n, Len - Pos);
+      Pos += take;
+      n -= take;
+      *last = Buf[Pos - 1];
+    }
+    return true;
+  }
+
+private:
+  static constexpr size_t Piece = 2048 * ChecksumBlock;
+
+  bool Fill() {
+    Base += Len;
+    Pos = Len = 0;
+    while (Len < Piece) {
+      const int64_t n = platform::Read(H, Buf.data() + Len, static_cast<int64_t>(Piece - Len));
+      if (n < 0)
+        Damaged(Path, "ошибка чтения");
+      if (n == 0)
+        break;
+      Len += static_cast<size_t>(n);
+    }
+    // Pieces start at multiples of 512, so the blocks of the checksum align.
+    const uint64_t upto = std::min<uint64_t>(Len, Limit > Base ? Limit - Base : 0);
+    for (uint64_t at = 0; at < upto; at += ChecksumBlock)
+      ASumKs(static_cast<size_t>(std::min<uint64_t>(ChecksumBlock, upto - at)), Buf.data() + at,
+             Sum, Carry);
+    return Len > 0;
+  }
+
+  std::string Path;
+  platform::Handle H = platform::InvalidHandle;
+  std::vector<char> Buf;
+  size_t Pos = 0, Len = 0;
+  uint64_t Base = 0;
+};
 
 } // namespace
 
@@ -126,4 +210,65 @@ uint64_t CopyCompacted(WFile &f, uint32_t n, WRec &rec, ByteSink &out, bool endF
   }
   out.Record(endFlagAsRead ? rec.Flag : 0, rec.Data, rec.Len);
   return len + LenPrefix + rec.Len;
+}
+
+// Reads a finished target back in one pass: a composite block file in the
+// compacted layout (logical files in order and contiguous, no deleted records,
+// no links, bodies of 1 to 20000 bytes), every logical file read to its end
+// record with the length its directory entry gives, nothing between the end
+// of the data and the trailer, and the trailer equal to the checksum of the
+// bytes before it.
+void VerifyCompacted(const std::string &path) {
+  char head[8];
+  {
+    ReadBack peek(path);
+    if (!peek.Take(head, 8))
+      Damaged(path, "нет заголовка");
+  }
+  const uint32_t endAdr = GetU32(head);
+  const uint64_t count = GetU32(head + 4);
+  if (platform::FileSize(path) != static_cast<int64_t>(endAdr) + static_cast<int64_t>(TrailerSize))
+    Damaged(path, "размер не совпадает с концом данных");
+  ReadBack in(path);
+  in.Limit = endAdr;
+  char b[8];
+  in.Take(b, 8);
+  if (LenHeader + LenLogInfo * count > endAdr)
+    Damaged(path, "каталог больше данных");
+  std::vector<uint32_t> lens(static_cast<size_t>(count));
+  uint64_t at = LenHeader + LenLogInfo * count;
+  for (uint64_t i = 0; i < count; ++i) {
+    if (!in.Take(b, 8) || GetU32(b) != at)
+      Damaged(path, "логический файл " + std::to_string(i) + " не на своем месте");
+    lens[i] = GetU32(b + 4);
+    at += lens[i];
+  }
+  if (at != endAdr)
+    Damaged(path, "конец данных не совпадает");
+  for (uint64_t i = 0; i < count; ++i) {
+    const uint64_t start = in.Offset();
+    for (;;) {
+      char prefix[LenPrefix];
+      char last = 0;
+      if (!in.Take(prefix, LenPrefix))
+        Damaged(path, "файл обрывается");
+      const uint16_t len = static_cast<uint16_t>(static_cast<uint8_t>(prefix[5]) |
+                                                 static_cast<uint8_t>(prefix[6]) << 8);
+      if ((prefix[0] & DeletedFlag) != 0 || GetU32(prefix + 1) != EmptyAdr || len == 0 ||
+          len > UseLenRec)
+        Damaged(path, "неверная запись в логическом файле " + std::to_string(i));
+      if (!in.Skip(len, &last))
+        Damaged(path, "файл обрывается");
+      if (len == 1 && last == EofMark)
+        break;
+    }
+    if (in.Offset() - start != lens[i])
+      Damaged(path, "длина логического файла " + std::to_string(i) + " не совпадает");
+  }
+  char trailer[TrailerSize];
+  char extra;
+  if (!in.Take(trailer, TrailerSize) || in.Take(&extra, 1))
+    Damaged(path, "размер не совпадает с концом данных");
+  if (GetU32(trailer) != in.Sum || GetU32(trailer + 4) != in.Carry)
+    Damaged(path, "контрольная сумма не совпадает");
 }

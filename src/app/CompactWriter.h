@@ -76,3 +76,11 @@ uint64_t CompactedLength(WFile &f, uint32_t n, WRec &rec);
 // the record that ended the chain with its own flag (endFlagAsRead) or the end
 // record with flag 0. Returns the bytes written.
 uint64_t CopyCompacted(WFile &f, uint32_t n, WRec &rec, ByteSink &out, bool endFlagAsRead);
+
+// Reads a converted file back in one pass and raises ZError unless it is a
+// composite block file in the compacted layout (logical files in order and
+// contiguous, no deleted records, no links, bodies of 1 to 20000 bytes), every
+// logical file ends with an end record at the length its directory entry
+// gives, the data end where the header says, and the 8-byte trailer that
+// follows equals the checksum of the bytes before it.
+void VerifyCompacted(const std::string &path);

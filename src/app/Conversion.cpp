@@ -1,5 +1,6 @@
 #include "Conversion.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -92,13 +93,6 @@ void PutU32(char *p, uint32_t v) {
     p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-uint32_t GetU32(const char *p) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i)
-    v = (v << 8) | static_cast<uint8_t>(p[i]);
-  return v;
-}
-
 // A logical file of the target must fit the 32-bit lengths of the format.
 [[noreturn]] void TooLarge(const std::string &path) {
   throw ZError("Файл " + path + " получается слишком большим", 0);
@@ -115,50 +109,6 @@ uint32_t Fits32(uint64_t n, const std::string &path) {
 void Same(uint64_t got, uint64_t want, const std::string &path) {
   if (got != want)
     throw ZError("Файл " + path + " изменился во время преобразования", 0);
-}
-
-[[noreturn]] void Damaged(const std::string &path, const std::string &what) {
-  throw ZError("Файл " + path + " записан с ошибкой: " + what, 0);
-}
-
-// Reads a finished target back: a composite block file in the compacted
-// layout, every logical file readable to its end with the length its directory
-// entry gives, and the checksum trailer over the bytes before it.
-void VerifyTarget(const std::string &path, WRec &rec) {
-  const int64_t size = platform::FileSize(path);
-  uint32_t endAdr = 0;
-  {
-    WFile f(path, true);
-    endAdr = f.Header.EndAdr;
-    const uint64_t count = f.Header.Count;
-    if (size != static_cast<int64_t>(endAdr) + TrailerSize)
-      Damaged(path, "размер не совпадает с концом данных");
-    uint64_t at = LenHeader + LenLogInfo * count;
-    for (uint32_t i = 0; i < count; ++i) {
-      if (f.Dir[i].Adr != at)
-        Damaged(path, "логический файл " + std::to_string(i) + " не на своем месте");
-      f.WOpen_file(i);
-      uint64_t live = 0;
-      while (f.WRead(&rec))
-        live += rec.Len + LenPrefix;
-      live += LenEof;
-      if (live != f.Dir[i].Len)
-        Damaged(path, "длина логического файла " + std::to_string(i) + " не совпадает");
-      at += live;
-    }
-    if (at != endAdr)
-      Damaged(path, "конец данных не совпадает");
-    f.Close();
-  }
-  SFile f(path, zfmRead);
-  uint32_t sum = 0, carry = 0;
-  SumBlocks(f, endAdr, sum, carry);
-  char trailer[TrailerSize];
-  f.Seek(static_cast<int>(endAdr));
-  if (ReadFull(f, trailer, TrailerSize) != TrailerSize || GetU32(trailer) != sum ||
-      GetU32(trailer + 4) != carry)
-    Damaged(path, "контрольная сумма не совпадает");
-  f.Close();
 }
 
 } // namespace
@@ -347,7 +297,7 @@ bool Engine::ConvertModel(const std::string &source, const std::string &target, 
     TempFolder work;
     TempTarget out(target);
     ModelSteps(source, out.Path(), kind, work);
-    VerifyTarget(out.Path(), Rec);
+    VerifyCompacted(out.Path());
     out.Commit(target);
     return false;
   } catch (...) {
@@ -458,7 +408,7 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
 
     compress_bf(out.Path(), 0);
     AppendChecksum(out.Path());
-    VerifyTarget(out.Path(), Rec);
+    VerifyCompacted(out.Path());
     out.Commit(target);
     return false;
   } catch (...) {
