@@ -279,6 +279,24 @@ TEST(WFileRead, TrailerAfterEndAdrIsNormal) {
   EXPECT_EQ(ReadAllRecs(w, 2), std::vector<std::string>{});
 }
 
+TEST(WFileRead, RecordsComeFromThePlainFilesBuffer) {
+  bb::TempDir t;
+  Image img(1);
+  img.dir[0] = {img.Here(), 0};
+  std::vector<std::string> bodies;
+  for (int i = 0; i < 500; ++i) {
+    bodies.push_back(std::string(1 + i % 90, static_cast<char>('a' + i % 26)));
+    img.Put(Rec(bodies.back()));
+  }
+  img.Put(EndRec());
+  img.Write(t / "f");
+  WFile w(t / "f");                               // the header read fills the buffer
+  platform::InjectFailure(platform::Op::Read, 0); // any further system read fails
+  std::vector<std::string> got = ReadAllRecs(w, 0);
+  platform::ClearInjectedFailures();
+  EXPECT_EQ(got, bodies);
+}
+
 // ---- coding
 
 TEST(Kod, XorPatternAndRoundTrip) {
