@@ -216,6 +216,30 @@ TEST_F(ModelTest, ReadOnlySourceConverts) {
   EXPECT_EQ(samples::ReadFileBytes(Path("out.IMS")), expect::Model(m, 1));
 }
 
+// An inner file of 10000 * k + 1 bytes leaves a last chunk of the single byte
+// "@" (the last byte of its end record); a reader takes that chunk for the end
+// of logical file 2, and the compacted target keeps it in that role.
+TEST_F(ModelTest, LastChunkOfOneByteEndsLogicalFile2) {
+  for (uint32_t body : {9923u, 19923u}) {
+    SCOPED_TRACE(body);
+    samples::Rng rng(body);
+    samples::ModelSample m;
+    m.innerFiles = {{{0, "5-2.10.5"}}, {{0, rng.Bytes(body)}}, {}};
+    m.inner = samples::BuildBlockFile(m.innerFiles).bytes;
+    ASSERT_EQ(m.inner.size() % 10000, 1u);
+    m.files = {{{0, "5-2.10.5"}},
+               {{3, "lf1"}},
+               samples::ChunkRecords(m.inner, rng, 20000, 1),
+               {{0, "lf3"}}};
+    samples::WriteFileBytes(Path("q.BNP"), samples::BuildBlockFile(m.files).bytes);
+    ASSERT_FALSE(E->ConvertModel(Path("q.BNP"), Path("r.BNP"), 5));
+    EXPECT_TRUE(samples::ReadFileBytes(Path("r.BNP")) == expect::Model(m, 5));
+    const auto files = ReadBack(Path("r.BNP"));
+    EXPECT_EQ(files[2].size(), m.inner.size() / 10000);
+    EXPECT_EQ(files[3], (samples::Records{{0, "lf3"}}));
+  }
+}
+
 // ---- damaged sources -------------------------------------------------------
 
 struct Damage {

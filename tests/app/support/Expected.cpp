@@ -61,9 +61,18 @@ std::string Compacted(const std::vector<samples::Records> &files) {
   std::vector<uint32_t> adr, len;
   for (const auto &f : files) {
     const size_t start = data.size();
-    for (const auto &r : f)
+    // A reader ends a chain at the first record of the single byte "@", and
+    // compaction writes that record, with its flag, as the end record.
+    bool ended = false;
+    for (const auto &r : f) {
       data += samples::EncodeRecord(r.flag, samples::kEmptyAdr, r.body);
-    data += samples::EndRecord();
+      if (r.body == "@") {
+        ended = true;
+        break;
+      }
+    }
+    if (!ended)
+      data += samples::EndRecord();
     adr.push_back(at);
     len.push_back(static_cast<uint32_t>(data.size() - start));
     at += len.back();

@@ -18,7 +18,8 @@ inline bool operator==(const Record &a, const Record &b) {
 namespace expect {
 
 // A composite block file in the compacted layout: logical files in order,
-// contiguous, from 8 + 8 * count, every link EmptyAdr, EndAdr = size.
+// contiguous, from 8 + 8 * count, every link EmptyAdr, EndAdr = size; as a
+// reader would, a logical file ends at a record of the single byte "@".
 std::string Compacted(const std::vector<samples::Records> &files);
 
 // bytes followed by their 8-byte checksum trailer.
