@@ -86,6 +86,8 @@ TEST_F(ModelTest, ConvertsEveryKindExactly) {
     spec.innerRecords = 80;
     spec.innerMaxRecord = 6000;
     if (c.messy) {
+      spec.otherMaxRecord = 20000; // bodies of every length up to the longest
+      spec.lf1Records = 6;
       spec.layout = Messy(seed);
       spec.innerLayout = Messy(seed + 1000);
       spec.layout.trailer = Layout::Trailer::Valid;
