@@ -8,19 +8,16 @@ all: build
 deps:
 	@bash scripts/install-deps
 
-build/build.ninja: CMakeLists.txt CMakePresets.json
+# Configuring again is quick and picks up new folders and files.
+build: deps
 	cmake --preset default >/dev/null
-
-build: deps build/build.ninja
 	cmake --build --preset default -j $(JOBS)
 
 test: build
 	ctest --preset default
 
-build-asan/build.ninja: CMakeLists.txt CMakePresets.json
+test-asan: deps
 	cmake --preset asan >/dev/null
-
-test-asan: deps build-asan/build.ninja
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
 
