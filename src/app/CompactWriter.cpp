@@ -155,41 +155,42 @@ void ChecksumFile::Finish() {
   F.Close();
 }
 
+size_t EmbedChunkLen(uint64_t remaining) {
+  constexpr uint64_t Size = EmbedSink::Size;
+  if (remaining == Size + 1)
+    return Size - 1;
+  return static_cast<size_t>(std::min(remaining, Size));
+}
+
 void EmbedSink::Bytes(const char *p, size_t n) {
+  // A full record is written only once at least two more bytes are known to
+  // follow it, so that Finish can still split the last 10001 bytes.
   while (n > 0) {
-    const size_t take = std::min(n, Size - Chunk.size());
+    if (Chunk.size() == Size + 1)
+      Emit(Size);
+    const size_t take = std::min(n, Size + 1 - Chunk.size());
     Chunk.insert(Chunk.end(), p, p + take);
     p += take;
     n -= take;
-    if (Chunk.size() == Size)
-      Emit();
   }
 }
 
-void EmbedSink::Emit() {
-  Out.Record(First ? 1 : 0, Chunk.data(), static_cast<uint16_t>(Chunk.size()));
+void EmbedSink::Emit(size_t n) {
+  Out.Record(First ? 1 : 0, Chunk.data(), static_cast<uint16_t>(n));
   First = false;
-  Chunk.clear();
+  Chunk.erase(Chunk.begin(), Chunk.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 void EmbedSink::Finish() {
-  const uint8_t flag = First ? 1 : 0;
-  if (Chunk.size() == 1 && Chunk[0] == EofMark) {
-    Out.Record(flag, Chunk.data(), 1); // stands as the end record
-    Chunk.clear();
-    return;
-  }
-  if (!Chunk.empty())
-    Emit();
+  while (!Chunk.empty())
+    Emit(EmbedChunkLen(Chunk.size()));
   Out.Record(0, &EofMark, 1);
 }
 
 uint64_t EmbedSink::Length(uint64_t n) {
+  // EmbedChunkLen only moves a byte between the last two records, so the
+  // number of records is that of plain 10000-byte cutting.
   const uint64_t chunks = (n + Size - 1) / Size;
-  // A last chunk of one byte is always "@" here (a block file ends with its
-  // end record), and it takes the place of the end record.
-  if (n % Size == 1)
-    return (n - 1) + LenPrefix * (chunks - 1) + LenEof;
   return n + LenPrefix * chunks + LenEof;
 }
 

@@ -47,15 +47,21 @@ private:
   uint64_t Total = 0;
 };
 
-// Cuts the bytes given to it into records of 10000 bytes (the first with flag
-// 1, the others 0) written to `out`, as an embedded file is stored.
+// Body length of the next record when `remaining` bytes of a file are still to
+// be embedded. Records hold 10000 bytes, except that a file is never left with a
+// last record of one byte: a record of the single byte "@" reads as the end of
+// its logical file (and a block file always ends in "@"), so the embedded file
+// would lose its last byte, and in a composite every model after it. 10001
+// remaining bytes therefore go as 9999 and 2.
+size_t EmbedChunkLen(uint64_t remaining);
+
+// Cuts the bytes given to it into records as EmbedChunkLen says (the first with
+// flag 1, the others 0) written to `out`, as an embedded file is stored.
 class EmbedSink final : public ByteSink {
 public:
-  explicit EmbedSink(ByteSink &out) : Out(out) { Chunk.reserve(Size); }
+  explicit EmbedSink(ByteSink &out) : Out(out) { Chunk.reserve(Size + 1); }
   void Bytes(const char *p, size_t n) override;
-  // Writes the last chunk and the end record of the logical file. A last chunk
-  // of the single byte "@" reads as an end record, so it ends the logical file
-  // in its place, with its own flag.
+  // Writes the last records and the end record of the logical file.
   void Finish();
   // Length of the logical file that `n` embedded bytes make, end record included.
   static uint64_t Length(uint64_t n);
@@ -63,7 +69,7 @@ public:
   static constexpr size_t Size = 10000;
 
 private:
-  void Emit();
+  void Emit(size_t n); // the first n bytes of Chunk as one record
   ByteSink &Out;
   std::vector<char> Chunk;
   bool First = true;

@@ -21,8 +21,6 @@
 
 namespace {
 
-// Body bytes per record when a file is embedded into a logical file.
-constexpr int EmbedChunk = 10000;
 // Block size of the checksum trailer; part of the format, since ASumKs drops
 // the carry between calls.
 constexpr int ChecksumBlock = 512;
@@ -152,16 +150,15 @@ bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath) {
   bool failed = false;
   try {
     in = std::make_unique<SFile>(plainPath, zfmRead);
-    std::vector<char> chunk(EmbedChunk);
+    std::vector<char> chunk(EmbedSink::Size);
     char flag = 1; // the first chunk marks where the embedded file starts
-    for (;;) {
-      const int got = ReadFull(*in, chunk.data(), EmbedChunk);
-      if (got == 0)
-        break;
-      f.WWrite(flag, static_cast<uint16_t>(got), chunk.data());
+    for (uint64_t left = static_cast<uint64_t>(in->Size()); left > 0;) {
+      const int want = static_cast<int>(EmbedChunkLen(left));
+      if (ReadFull(*in, chunk.data(), want) != want)
+        throw ZError(in->Name, 9); // the file shrank while it was read
+      f.WWrite(flag, static_cast<uint16_t>(want), chunk.data());
       flag = 0;
-      if (got < EmbedChunk)
-        break;
+      left -= static_cast<uint64_t>(want);
     }
   } catch (...) {
     failed = true;

@@ -218,10 +218,11 @@ TEST_F(ModelTest, ReadOnlySourceConverts) {
   EXPECT_EQ(samples::ReadFileBytes(Path("out.IMS")), expect::Model(m, 1));
 }
 
-// An inner file of 10000 * k + 1 bytes leaves a last chunk of the single byte
-// "@" (the last byte of its end record); a reader takes that chunk for the end
-// of logical file 2, and the compacted target keeps it in that role.
-TEST_F(ModelTest, LastChunkOfOneByteEndsLogicalFile2) {
+// An inner file of 10000 * k + 1 bytes would leave a last record of the single
+// byte "@" (the last byte of its end record), which a reader takes for the end
+// of logical file 2: the inner file would lose its last byte. The last 10001
+// bytes go as records of 9999 and 2 instead, and the inner file reads back whole.
+TEST_F(ModelTest, InnerFileOfTenThousandTimesKPlusOneBytesReadsBackWhole) {
   for (uint32_t body : {9923u, 19923u}) {
     SCOPED_TRACE(body);
     samples::Rng rng(body);
@@ -237,7 +238,14 @@ TEST_F(ModelTest, LastChunkOfOneByteEndsLogicalFile2) {
     ASSERT_FALSE(E->ConvertModel(Path("q.BNP"), Path("r.BNP"), 5));
     EXPECT_TRUE(samples::ReadFileBytes(Path("r.BNP")) == expect::Model(m, 5));
     const auto files = ReadBack(Path("r.BNP"));
-    EXPECT_EQ(files[2].size(), m.inner.size() / 10000);
+    ASSERT_EQ(files[2].size(), m.inner.size() / 10000 + 1);
+    EXPECT_EQ(files[2][files[2].size() - 2].body.size(), 9999u);
+    EXPECT_EQ(files[2].back().body.size(), 2u);
+    std::string embedded;
+    for (const auto &r : files[2])
+      embedded += r.body;
+    EXPECT_EQ(embedded.size(), m.inner.size());
+    EXPECT_EQ(embedded.back(), '@');
     EXPECT_EQ(files[3], (samples::Records{{0, "lf3"}}));
   }
 }
@@ -436,6 +444,30 @@ TEST_F(PiecesTest, EmbedFileCutsTenThousandByteRecords) {
     EXPECT_EQ(ReadBack(blk)[2], expect::Embedded(plain));
   }
   EXPECT_TRUE(Shown.empty());
+}
+
+// A block file always ends in "@"; one of 10000 * k + 1 bytes must not leave
+// that byte alone in a last record, where a reader takes it for the end.
+TEST_F(PiecesTest, EmbedFileNeverEndsOnARecordOfTheSingleByteAt) {
+  samples::Rng rng(5);
+  for (size_t size : {10001, 20001}) {
+    SCOPED_TRACE(size);
+    const std::string plain = rng.Bytes(size - 1) + "@";
+    samples::WriteFileBytes(Path("plain"), plain);
+    const std::string blk = NewBlockFile(3);
+    {
+      WFile f(blk);
+      f.WCreat_file(2);
+      ASSERT_FALSE(EmbedFile(f, 2, Path("plain")));
+      f.WClose_file(2, true);
+      f.Close();
+    }
+    const auto files = ReadBack(blk);
+    std::string back;
+    for (const auto &r : files[2])
+      back += r.body;
+    EXPECT_EQ(back, plain);
+  }
 }
 
 TEST_F(PiecesTest, EmbedFileOfMissingFileReportsAndCommits) {

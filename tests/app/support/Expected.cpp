@@ -1,4 +1,5 @@
 #include "Expected.h"
+#include <algorithm>
 
 #include <cstring>
 #include <stdexcept>
@@ -92,9 +93,14 @@ std::string WithTrailer(const std::string &bytes) {
 
 samples::Records Embedded(std::string_view bytes) {
   samples::Records rs;
-  for (size_t at = 0; at < bytes.size(); at += EmbedChunk)
-    rs.push_back(
-        {static_cast<uint8_t>(at == 0 ? 1 : 0), std::string(bytes.substr(at, EmbedChunk))});
+  for (size_t at = 0; at < bytes.size();) {
+    size_t len = std::min(EmbedChunk, bytes.size() - at);
+    // Never a last record of the single byte "@": it would read as an end record.
+    if (bytes.size() - at == EmbedChunk + 1)
+      len = EmbedChunk - 1;
+    rs.push_back({static_cast<uint8_t>(at == 0 ? 1 : 0), std::string(bytes.substr(at, len))});
+    at += len;
+  }
   return rs;
 }
 
