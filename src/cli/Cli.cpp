@@ -136,8 +136,9 @@ int Usage(std::ostream &err, const char *help, const std::string &why) {
 
 // Engine messages to the error stream; questions answered no, as the options
 // already settled everything a question could decide.
-MsgPresenter Presenter(std::ostream &err) {
-  return [&err](const MsgRequest &r) -> int {
+MsgPresenter Presenter(std::ostream &out, std::ostream &err) {
+  return [&out, &err](const MsgRequest &r) -> int {
+    out.flush(); // keep the results and the messages in the order they happened
     std::string text = r.Text;
     if (r.Kind != mk_Info && r.Kind != mk_YesNo)
       for (auto &c : text)
@@ -206,7 +207,7 @@ int Convert(const Args &a, std::ostream &out, std::ostream &err) {
     return Usage(err, ConvertHelp,
                  a.kind ? "unknown kind " + *a.kind
                         : "cannot tell the kind from the extension of " + source + "; give --kind");
-  ScopedPresenter p(Presenter(err));
+  ScopedPresenter p(Presenter(out, err));
   Engine engine;
   const ConvertOutcome r = engine.ConvertFile(source, target, kind->code, *policy);
   if (!r.ok) {
@@ -236,7 +237,7 @@ int Mass(const Args &a, std::ostream &out, std::ostream &err) {
     err << "zepconv: no folder " << from << "\n";
     return ExitFailed;
   }
-  ScopedPresenter p(Presenter(err));
+  ScopedPresenter p(Presenter(out, err));
   Engine engine;
   if (Has(a, "--list")) {
     if (from == to) {
@@ -323,7 +324,7 @@ int Info(const Args &a, std::ostream &out, std::ostream &err) {
     return Usage(err, InfoHelp, "unknown option " + a.bad);
   if (a.positional.size() != 1)
     return Usage(err, InfoHelp, "info takes one FILE");
-  ScopedPresenter p(Presenter(err));
+  ScopedPresenter p(Presenter(out, err));
   const BlockFileReport r = InspectBlockFile(a.positional[0]);
   PrintReport(a.positional[0], r, out);
   return r.readable ? ExitOk : ExitFailed;
@@ -338,7 +339,7 @@ int Verify(const Args &a, std::ostream &out, std::ostream &err) {
     return Usage(err, VerifyHelp, "unknown option " + a.bad);
   if (a.positional.size() != 1)
     return Usage(err, VerifyHelp, "verify takes one FILE");
-  ScopedPresenter p(Presenter(err));
+  ScopedPresenter p(Presenter(out, err));
   const BlockFileReport r = InspectBlockFile(a.positional[0]);
   std::string why = r.error;
   if (why.empty())
