@@ -18,9 +18,9 @@ int main(int argc, char **argv) {
   const long n = std::atol(argv[3]);
   try {
     if (what == "big") {
-      samples::LargeModelSpec spec;
-      spec.targetBytes = static_cast<uint64_t>(n) << 20;
-      const uint64_t size = samples::WriteLargeModel(path, spec);
+      samples::LargeModelSpec shape;
+      shape.targetBytes = static_cast<uint64_t>(n) << 20;
+      const uint64_t size = samples::WriteLargeModel(path, shape);
       std::printf("wrote %s (%llu bytes)\n", path.c_str(), static_cast<unsigned long long>(size));
     } else if (what == "many") {
       const auto files = samples::WriteManySmallFiles(path, static_cast<int>(n), 1);

@@ -53,11 +53,11 @@ void PackText(std::string &out, const std::string &text, bool isShort, Rng &rng)
   out += text;
 }
 
-std::string RandomText(Rng &rng, const BoibSpec &spec) {
-  if (rng.Chance(spec.empty))
+std::string RandomText(Rng &rng, const BoibSpec &shape) {
+  if (rng.Chance(shape.empty))
     return {};
-  const auto part = [&] { return rng.Letters(static_cast<size_t>(rng.Between(1, spec.maxText))); };
-  if (rng.Chance(spec.bilingual)) {
+  const auto part = [&] { return rng.Letters(static_cast<size_t>(rng.Between(1, shape.maxText))); };
+  if (rng.Chance(shape.bilingual)) {
     std::string ru = part(), uk = part();
     // The usual order is Russian then Ukrainian; the other order occurs too.
     return rng.Chance(0.8) ? Bilingual(ru, uk) : "\x05" + uk + "\x04" + ru;
@@ -104,8 +104,8 @@ std::string Bilingual(std::string_view ru, std::string_view uk) {
   return s;
 }
 
-BoibSample BuildBoibRecord(const BoibSpec &spec) {
-  Rng rng(spec.seed);
+BoibSample BuildBoibRecord(const BoibSpec &shape) {
+  Rng rng(shape.seed);
   BoibSample b;
   const auto &kinds = BoibKinds();
   // Values first, so that the row table and the fix-up fields can be set
@@ -113,8 +113,8 @@ BoibSample BuildBoibRecord(const BoibSpec &spec) {
   for (int p = 0; p < kBoibFields; ++p) {
     switch (kinds[p]) {
     case 1:
-      b.text[p] = RandomText(rng, spec);
-      b.isShort[p] = b.text[p].size() <= 255 && rng.Chance(spec.shortForm);
+      b.text[p] = RandomText(rng, shape);
+      b.isShort[p] = b.text[p].size() <= 255 && rng.Chance(shape.shortForm);
       break;
     case 5:
       b.integer[p] = static_cast<int8_t>(rng.Between(-128, 127));
@@ -143,7 +143,7 @@ BoibSample BuildBoibRecord(const BoibSpec &spec) {
     }
   }
   for (int r = 0; r < kBoibRows; ++r) {
-    const bool equal = rng.Chance(spec.equalRow);
+    const bool equal = rng.Chance(shape.equalRow);
     b.rows[r] = equal ? RowRelation::Equal : RowRelation::Differs;
     for (int col = 1; col <= 3; ++col) {
       double v = b.real[BoibRowPos(1, col, r)];
@@ -159,8 +159,8 @@ BoibSample BuildBoibRecord(const BoibSpec &spec) {
       b.real[BoibRowPos(3, col, r)] += deltas[rng.Between(0, 2)];
     }
   }
-  b.real[kBoibFixTestA] = spec.fixTestA ? *spec.fixTestA : RandomFixTest(rng);
-  b.real[kBoibFixTestB] = spec.fixTestB ? *spec.fixTestB : RandomFixTest(rng);
+  b.real[kBoibFixTestA] = shape.fixTestA ? *shape.fixTestA : RandomFixTest(rng);
+  b.real[kBoibFixTestB] = shape.fixTestB ? *shape.fixTestB : RandomFixTest(rng);
 
   std::string &out = b.packed;
   for (int p = 0; p < kBoibFields; ++p) {
@@ -220,40 +220,40 @@ Records ChunkRecords(std::string_view bytes, Rng &rng, uint32_t maxChunk, uint8_
   return rs;
 }
 
-ModelSample BuildModel(const ModelSpec &spec) {
-  if (spec.count < 3 || spec.innerCount < 1)
+ModelSample BuildModel(const ModelSpec &shape) {
+  if (shape.count < 3 || shape.innerCount < 1)
     throw std::invalid_argument("a model file needs at least 3 logical files");
-  Rng rng(spec.seed);
+  Rng rng(shape.seed);
   ModelSample m;
 
-  m.innerFiles.resize(spec.innerCount);
-  m.innerFiles[0].push_back({0, spec.edition});
-  for (int i = 0; i < spec.innerRecords && spec.innerCount > 1; ++i) {
-    const auto n = static_cast<size_t>(rng.Between(1, spec.innerCount - 1));
-    m.innerFiles[n].push_back({0, RandomBody(rng, spec.innerMaxRecord)});
+  m.innerFiles.resize(shape.innerCount);
+  m.innerFiles[0].push_back({0, shape.edition});
+  for (int i = 0; i < shape.innerRecords && shape.innerCount > 1; ++i) {
+    const auto n = static_cast<size_t>(rng.Between(1, shape.innerCount - 1));
+    m.innerFiles[n].push_back({0, RandomBody(rng, shape.innerMaxRecord)});
   }
-  m.inner = BuildBlockFile(m.innerFiles, Seeded(spec.innerLayout, spec.seed + 1)).bytes;
+  m.inner = BuildBlockFile(m.innerFiles, Seeded(shape.innerLayout, shape.seed + 1)).bytes;
 
-  m.files.resize(spec.count);
-  m.files[0].push_back({0, spec.edition});
-  if (KindHasBoib(spec.kind)) {
-    BoibSpec bs = spec.boib;
-    bs.seed ^= spec.seed * 0x2545F4914F6CDD1Dull;
+  m.files.resize(shape.count);
+  m.files[0].push_back({0, shape.edition});
+  if (KindHasBoib(shape.kind)) {
+    BoibSpec bs = shape.boib;
+    bs.seed ^= shape.seed * 0x2545F4914F6CDD1Dull;
     m.boib = BuildBoibRecord(bs);
     m.files[1].push_back({0, m.boib->packed});
   }
-  for (auto &r : RandomRecords(rng, spec.lf1Records, 2000))
+  for (auto &r : RandomRecords(rng, shape.lf1Records, 2000))
     m.files[1].push_back(std::move(r));
-  m.files[2] = ChunkRecords(m.inner, rng, spec.maxChunk, 1);
-  for (uint32_t n = 3; n < spec.count; ++n)
-    m.files[n] = RandomRecords(rng, spec.otherRecords, spec.otherMaxRecord);
+  m.files[2] = ChunkRecords(m.inner, rng, shape.maxChunk, 1);
+  for (uint32_t n = 3; n < shape.count; ++n)
+    m.files[n] = RandomRecords(rng, shape.otherRecords, shape.otherMaxRecord);
 
-  m.image = BuildBlockFile(m.files, Seeded(spec.layout, spec.seed));
+  m.image = BuildBlockFile(m.files, Seeded(shape.layout, shape.seed));
   return m;
 }
 
-ModelSample WriteModel(const std::string &path, const ModelSpec &spec) {
-  ModelSample m = BuildModel(spec);
+ModelSample WriteModel(const std::string &path, const ModelSpec &shape) {
+  ModelSample m = BuildModel(shape);
   WriteFileBytes(path, m.image.bytes);
   return m;
 }
@@ -276,30 +276,30 @@ Records DelimitedStream(const std::vector<std::string> &items, char delimiter) {
   return rs;
 }
 
-CompositeSample BuildComposite(const CompositeSpec &spec) {
-  if (spec.count < 3)
+CompositeSample BuildComposite(const CompositeSpec &shape) {
+  if (shape.count < 3)
     throw std::invalid_argument("a composite needs at least 3 logical files");
-  Rng rng(spec.seed);
+  Rng rng(shape.seed);
   CompositeSample c;
-  std::vector<ModelSpec> models = spec.models;
+  std::vector<ModelSpec> models = shape.models;
   if (models.empty()) {
     for (int i = 0; i < 3; ++i) {
       ModelSpec ms;
-      ms.seed = spec.seed * 100 + static_cast<uint64_t>(i) + 1;
+      ms.seed = shape.seed * 100 + static_cast<uint64_t>(i) + 1;
       ms.count = static_cast<uint32_t>(3 + i);
       models.push_back(ms);
     }
   }
-  c.names = spec.names;
-  for (size_t i = c.names.size(); i < models.size() && spec.names.empty(); ++i)
+  c.names = shape.names;
+  for (size_t i = c.names.size(); i < models.size() && shape.names.empty(); ++i)
     c.names.push_back("MODEL" + std::to_string(i + 1) + ".IMS");
 
-  c.files.resize(spec.count);
-  c.files[0].push_back({0, spec.edition});
+  c.files.resize(shape.count);
+  c.files[0].push_back({0, shape.edition});
   c.files[1] = DelimitedStream(c.names);
   for (auto &ms : models) {
     ModelSpec m = ms;
-    m.layout.trailer = spec.modelTrailer;
+    m.layout.trailer = shape.modelTrailer;
     c.samples.push_back(BuildModel(m));
     c.models.push_back(c.samples.back().image.bytes);
     // Any non-zero flag starts a model; mostly 1, as the suite writes it.
@@ -307,14 +307,14 @@ CompositeSample BuildComposite(const CompositeSpec &spec) {
     for (auto &r : ChunkRecords(c.models.back(), rng, kMaxBody, flag))
       c.files[2].push_back(std::move(r));
   }
-  for (uint32_t n = 3; n < spec.count; ++n)
-    c.files[n] = RandomRecords(rng, spec.otherRecords, 3000);
-  c.image = BuildBlockFile(c.files, Seeded(spec.layout, spec.seed));
+  for (uint32_t n = 3; n < shape.count; ++n)
+    c.files[n] = RandomRecords(rng, shape.otherRecords, 3000);
+  c.image = BuildBlockFile(c.files, Seeded(shape.layout, shape.seed));
   return c;
 }
 
-CompositeSample WriteComposite(const std::string &path, const CompositeSpec &spec) {
-  CompositeSample c = BuildComposite(spec);
+CompositeSample WriteComposite(const std::string &path, const CompositeSpec &shape) {
+  CompositeSample c = BuildComposite(shape);
   WriteFileBytes(path, c.image.bytes);
   return c;
 }
@@ -348,24 +348,25 @@ size_t ReadFull(int h, char *buf, size_t n, const std::string &path) {
 
 } // namespace
 
-uint64_t WriteLargeModel(const std::string &path, const LargeModelSpec &spec) {
-  if (spec.innerCount < 150)
+uint64_t WriteLargeModel(const std::string &path, const LargeModelSpec &shape) {
+  if (shape.innerCount < 150)
     throw std::invalid_argument("the inner file needs at least 150 logical files");
-  Rng rng(spec.seed);
-  const std::string dir = spec.tempDir.empty() ? platform::MakeTempDir("zep-large") : spec.tempDir;
+  Rng rng(shape.seed);
+  const std::string dir =
+      shape.tempDir.empty() ? platform::MakeTempDir("zep-large") : shape.tempDir;
   if (dir.empty())
     throw std::runtime_error("cannot make a temporary folder");
   const std::string innerPath =
-      dir + (dir.back() == '/' ? "" : "/") + "inner-" + std::to_string(spec.seed) + ".tmp";
+      dir + (dir.back() == '/' ? "" : "/") + "inner-" + std::to_string(shape.seed) + ".tmp";
   const auto innerBudget =
-      static_cast<uint64_t>(static_cast<double>(spec.targetBytes) * spec.innerShare);
+      static_cast<uint64_t>(static_cast<double>(shape.targetBytes) * shape.innerShare);
   {
-    BlockWriter inner(innerPath, spec.innerCount);
+    BlockWriter inner(innerPath, shape.innerCount);
     inner.Begin(0);
     inner.Add(0, kSourceEdition);
     inner.End();
-    const uint64_t perFile = innerBudget / (spec.innerCount - 1);
-    for (uint32_t n = 1; n < spec.innerCount; ++n) {
+    const uint64_t perFile = innerBudget / (shape.innerCount - 1);
+    for (uint32_t n = 1; n < shape.innerCount; ++n) {
       inner.Begin(n);
       WriteRandomRecords(inner, rng, perFile);
       inner.End();
@@ -380,9 +381,9 @@ uint64_t WriteLargeModel(const std::string &path, const LargeModelSpec &spec) {
   outer.Add(0, kSourceEdition);
   outer.End();
   outer.Begin(1);
-  if (KindHasBoib(spec.kind)) {
+  if (KindHasBoib(shape.kind)) {
     BoibSpec bs;
-    bs.seed = spec.seed;
+    bs.seed = shape.seed;
     outer.Add(0, BuildBoibRecord(bs).packed);
   }
   WriteRandomRecords(outer, rng, 64 * 1024);
@@ -412,17 +413,17 @@ uint64_t WriteLargeModel(const std::string &path, const LargeModelSpec &spec) {
   }
   outer.End();
   platform::RemoveFile(innerPath);
-  if (spec.tempDir.empty())
+  if (shape.tempDir.empty())
     platform::RemoveTree(dir);
 
-  const uint64_t rest = spec.targetBytes > outer.Size() ? spec.targetBytes - outer.Size() : 0;
+  const uint64_t rest = shape.targetBytes > outer.Size() ? shape.targetBytes - outer.Size() : 0;
   outer.Begin(3);
   WriteRandomRecords(outer, rng, rest);
   outer.End();
   outer.Begin(4);
   WriteRandomRecords(outer, rng, 30000);
   outer.End();
-  outer.Finish(spec.trailer);
+  outer.Finish(shape.trailer);
   return static_cast<uint64_t>(platform::FileSize(path));
 }
 

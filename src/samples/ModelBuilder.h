@@ -65,7 +65,7 @@ struct BoibSample {
   std::array<RowRelation, kBoibRows> rows{};
 };
 
-BoibSample BuildBoibRecord(const BoibSpec &spec);
+BoibSample BuildBoibRecord(const BoibSpec &shape);
 
 // A bilingual text as stored: 0x04, Russian part, 0x05, Ukrainian part.
 std::string Bilingual(std::string_view ru, std::string_view uk);
@@ -99,8 +99,8 @@ struct ModelSample {
 
 bool KindHasBoib(uint8_t kind); // 1, 2, 11 and 4
 
-ModelSample BuildModel(const ModelSpec &spec);
-ModelSample WriteModel(const std::string &path, const ModelSpec &spec);
+ModelSample BuildModel(const ModelSpec &shape);
+ModelSample WriteModel(const std::string &path, const ModelSpec &shape);
 
 // Cuts `bytes` into records of random sizes 1..maxChunk; the first gets
 // `firstFlag`, the others 0.
@@ -129,8 +129,8 @@ struct CompositeSample {
   std::vector<ModelSample> samples; // what each embedded model holds
 };
 
-CompositeSample BuildComposite(const CompositeSpec &spec);
-CompositeSample WriteComposite(const std::string &path, const CompositeSpec &spec);
+CompositeSample BuildComposite(const CompositeSpec &shape);
+CompositeSample WriteComposite(const std::string &path, const CompositeSpec &shape);
 
 // Items joined as a stream delimited by the byte 0x02, packed into records of
 // at most 19999 body bytes holding whole items.
@@ -149,6 +149,6 @@ struct LargeModelSpec {
 };
 
 // Writes the file without holding it in memory; returns its size.
-uint64_t WriteLargeModel(const std::string &path, const LargeModelSpec &spec);
+uint64_t WriteLargeModel(const std::string &path, const LargeModelSpec &shape);
 
 } // namespace samples

@@ -207,11 +207,11 @@ protected:
 TEST_F(ConvertBoibTest, ConvertsGeneratedRecordsExactly) {
   for (uint64_t seed = 1; seed <= 12; ++seed) {
     SCOPED_TRACE(seed);
-    samples::BoibSpec spec;
-    spec.seed = seed;
-    spec.bilingual = 0.4;
-    spec.shortForm = 0.3;
-    const samples::BoibSample s = samples::BuildBoibRecord(spec);
+    samples::BoibSpec shape;
+    shape.seed = seed;
+    shape.bilingual = 0.4;
+    shape.shortForm = 0.3;
+    const samples::BoibSample s = samples::BuildBoibRecord(shape);
     const std::string want = expect::ConvertedBoib(s);
     WriteInner(150);
     WRec rec;

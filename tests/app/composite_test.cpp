@@ -77,15 +77,15 @@ TEST_F(CompositeTest, ConvertsCompositesExactly) {
   for (const CompositeCase &c : CompositeCases()) {
     SCOPED_TRACE(c.what);
     Shown.clear();
-    samples::CompositeSpec spec;
-    spec.count = c.count;
-    spec.seed = ++seed;
-    spec.models = c.models;
-    spec.names = c.names;
-    spec.modelTrailer = c.modelTrailer;
+    samples::CompositeSpec shape;
+    shape.count = c.count;
+    shape.seed = ++seed;
+    shape.models = c.models;
+    shape.names = c.names;
+    shape.modelTrailer = c.modelTrailer;
     if (c.messy)
-      spec.layout = Messy(seed);
-    const samples::CompositeSample cs = samples::WriteComposite(Path("s.IMP"), spec);
+      shape.layout = Messy(seed);
+    const samples::CompositeSample cs = samples::WriteComposite(Path("s.IMP"), shape);
     const std::string before = samples::ReadFileBytes(Path("s.IMP"));
 
     ASSERT_FALSE(E->ConvertComposite(Path("s.IMP"), Path("t.IMP")))
@@ -103,10 +103,10 @@ TEST_F(CompositeTest, ConvertsCompositesExactly) {
 TEST_F(CompositeTest, StoredNamesAreNeverPaths) {
   ASSERT_TRUE(platform::MakeDirs(Path("a/b/cwd")));
   const std::string abs = Path("absolute.IMS");
-  samples::CompositeSpec spec;
-  spec.models = {Part(1, 1), Part(1, 2), Part(1, 3)};
-  spec.names = {"../../escaped.IMS", abs, "../AAx"};
-  const samples::CompositeSample cs = samples::WriteComposite(Path("s.IMP"), spec);
+  samples::CompositeSpec shape;
+  shape.models = {Part(1, 1), Part(1, 2), Part(1, 3)};
+  shape.names = {"../../escaped.IMS", abs, "../AAx"};
+  const samples::CompositeSample cs = samples::WriteComposite(Path("s.IMP"), shape);
   const std::string oldCwd = platform::CurrentDir();
   ASSERT_EQ(chdir(Path("a/b/cwd").c_str()), 0);
   const bool failed = E->ConvertComposite(Path("s.IMP"), Path("t.IMP"));
@@ -119,10 +119,10 @@ TEST_F(CompositeTest, StoredNamesAreNeverPaths) {
 }
 
 TEST_F(CompositeTest, SameSourceTwiceGivesIdenticalFiles) {
-  samples::CompositeSpec spec;
-  spec.seed = 3;
-  spec.layout = Messy(3);
-  samples::WriteComposite(Path("s.IMP"), spec);
+  samples::CompositeSpec shape;
+  shape.seed = 3;
+  shape.layout = Messy(3);
+  samples::WriteComposite(Path("s.IMP"), shape);
   ASSERT_FALSE(E->ConvertComposite(Path("s.IMP"), Path("1.IMP")));
   ASSERT_FALSE(E->ConvertComposite(Path("s.IMP"), Path("2.IMP")));
   EXPECT_EQ(samples::ReadFileBytes(Path("1.IMP")), samples::ReadFileBytes(Path("2.IMP")));
@@ -145,16 +145,16 @@ TEST_F(CompositeTest, FailingPartFailsTheComposite) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     Shown.clear();
-    samples::CompositeSpec spec;
-    spec.models = {Part(1, 30), Part(1, 31), Part(1, 32)};
-    spec.models[c.bad] = c.damaged;
-    spec.names = {"P1.IMS", "P2.IMS", "P3.IMS"};
-    samples::WriteComposite(Path("s.IMP"), spec);
+    samples::CompositeSpec shape;
+    shape.models = {Part(1, 30), Part(1, 31), Part(1, 32)};
+    shape.models[c.bad] = c.damaged;
+    shape.names = {"P1.IMS", "P2.IMS", "P3.IMS"};
+    samples::WriteComposite(Path("s.IMP"), shape);
     samples::WriteFileBytes(Path("t.IMP"), "old");
     EXPECT_TRUE(E->ConvertComposite(Path("s.IMP"), Path("t.IMP")));
     const auto texts = Texts();
     ASSERT_EQ(texts.size(), 3u) << testing::PrintToString(texts);
-    EXPECT_EQ(texts[0], FailText(spec.names[c.bad]));
+    EXPECT_EQ(texts[0], FailText(shape.names[c.bad]));
     EXPECT_EQ(texts[1].rfind(EmbedText, 0), 0u) << texts[1];
     EXPECT_EQ(texts[2], FailText(Path("s.IMP")));
     EXPECT_EQ(samples::ReadFileBytes(Path("t.IMP")), "old");
@@ -164,9 +164,9 @@ TEST_F(CompositeTest, FailingPartFailsTheComposite) {
 }
 
 TEST_F(CompositeTest, FailingLastPart) {
-  samples::CompositeSpec spec;
-  spec.models = {Part(1, 1), Part(1, 2)};
-  samples::CompositeSample cs = samples::BuildComposite(spec);
+  samples::CompositeSpec shape;
+  shape.models = {Part(1, 1), Part(1, 2)};
+  samples::CompositeSample cs = samples::BuildComposite(shape);
   // The second model's logical file 2 holds no block file: replace its chunks.
   samples::ModelSample bad = cs.samples[1];
   bad.files[2] = {{1, "no block file"}};
@@ -223,9 +223,9 @@ TEST_F(CompositeTest, DamagedCompositesFailCleanly) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     Shown.clear();
-    samples::CompositeSpec spec;
-    spec.models = {Part(1, 1), Part(1, 2)};
-    samples::CompositeSample cs = samples::BuildComposite(spec);
+    samples::CompositeSpec shape;
+    shape.models = {Part(1, 1), Part(1, 2)};
+    samples::CompositeSample cs = samples::BuildComposite(shape);
     c.edit(cs);
     samples::WriteFileBytes(Path("s.IMP"), samples::BuildBlockFile(cs.files).bytes);
     const std::string before = samples::ReadFileBytes(Path("s.IMP"));
@@ -260,9 +260,9 @@ TEST_F(CompositeTest, OpeningFailuresAreShownAndReported) {
 }
 
 TEST_F(CompositeTest, InjectedFailuresLeaveNothingBehind) {
-  samples::CompositeSpec spec;
-  spec.models = {Part(1, 1, 3), Part(1, 2, 3)};
-  const samples::CompositeSample cs = samples::WriteComposite(Path("s.IMP"), spec);
+  samples::CompositeSpec shape;
+  shape.models = {Part(1, 1, 3), Part(1, 2, 3)};
+  const samples::CompositeSample cs = samples::WriteComposite(Path("s.IMP"), shape);
   const std::string want = expect::Composite(cs);
   for (platform::Op op : {platform::Op::Open, platform::Op::Write, platform::Op::Rename}) {
     int failures = 0;

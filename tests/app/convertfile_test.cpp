@@ -28,10 +28,10 @@ class ConvertFileTest : public AppTest {
 protected:
   void SetUp() override {
     AppTest::SetUp();
-    samples::ModelSpec spec;
-    spec.kind = 1;
-    spec.seed = 17;
-    Sample = samples::WriteModel(Path("s.IMS"), spec);
+    samples::ModelSpec shape;
+    shape.kind = 1;
+    shape.seed = 17;
+    Sample = samples::WriteModel(Path("s.IMS"), shape);
     Want = expect::Model(Sample, 1);
     SourceBytes = samples::ReadFileBytes(Path("s.IMS"));
   }
@@ -156,9 +156,9 @@ TEST_F(ConvertFileTest, KNameThatIsTheSourceIsRefused) {
 }
 
 TEST_F(ConvertFileTest, OtherEditionIsRefusedAndTargetKept) {
-  samples::ModelSpec spec;
-  spec.edition = samples::kOtherEdition;
-  samples::WriteModel(Path("o.IMS"), spec);
+  samples::ModelSpec shape;
+  shape.edition = samples::kOtherEdition;
+  samples::WriteModel(Path("o.IMS"), shape);
   samples::WriteFileBytes(Path("t.IMS"), "old");
   Answers = {true};
   const ConvertOutcome out = E->ConvertFile(Path("o.IMS"), Path("t.IMS"), 1, ExistingTarget::Ask);
@@ -178,9 +178,9 @@ TEST_F(ConvertFileTest, KindDecidesTheProcedure) {
   EXPECT_TRUE(E->ConvertFile(Path("s.IMS"), Path("as5.BNP"), 5, ExistingTarget::Copy).ok);
   EXPECT_EQ(samples::ReadFileBytes(Path("as5.BNP")), expect::Model(Sample, 5));
 
-  samples::CompositeSpec spec;
-  spec.seed = 8;
-  const samples::CompositeSample cs = samples::WriteComposite(Path("c.IMP"), spec);
+  samples::CompositeSpec shape;
+  shape.seed = 8;
+  const samples::CompositeSample cs = samples::WriteComposite(Path("c.IMP"), shape);
   EXPECT_TRUE(E->ConvertFile(Path("c.IMP"), Path("d.IMP"), 3, ExistingTarget::Copy).ok);
   EXPECT_TRUE(samples::ReadFileBytes(Path("d.IMP")) == expect::Composite(cs));
 
@@ -194,8 +194,8 @@ TEST_F(ConvertFileTest, KindDecidesTheProcedure) {
 TEST_F(ConvertFileTest, FailuresNeverEscape) {
   // The target's folder cannot be made: a plain file stands in its place.
   samples::WriteFileBytes(Path("plain"), "x");
-  samples::CompositeSpec spec;
-  samples::WriteComposite(Path("c.IMP"), spec);
+  samples::CompositeSpec shape;
+  samples::WriteComposite(Path("c.IMP"), shape);
   ConvertOutcome out;
   EXPECT_NO_THROW(out =
                       E->ConvertFile(Path("c.IMP"), Path("plain/t.IMP"), 3, ExistingTarget::Copy));

@@ -77,24 +77,24 @@ TEST_F(ModelTest, ConvertsEveryKindExactly) {
   uint64_t seed = 10;
   for (const ModelCase &c : ModelCases) {
     SCOPED_TRACE(c.what);
-    samples::ModelSpec spec;
-    spec.kind = c.kind;
-    spec.count = c.count;
-    spec.seed = ++seed;
-    spec.maxChunk = c.chunk;
-    spec.innerCount = c.innerN;
-    spec.innerRecords = 80;
-    spec.innerMaxRecord = 6000;
+    samples::ModelSpec shape;
+    shape.kind = c.kind;
+    shape.count = c.count;
+    shape.seed = ++seed;
+    shape.maxChunk = c.chunk;
+    shape.innerCount = c.innerN;
+    shape.innerRecords = 80;
+    shape.innerMaxRecord = 6000;
     if (c.messy) {
-      spec.otherMaxRecord = 20000; // bodies of every length up to the longest
-      spec.lf1Records = 6;
-      spec.layout = Messy(seed);
-      spec.innerLayout = Messy(seed + 1000);
-      spec.layout.trailer = Layout::Trailer::Valid;
+      shape.otherMaxRecord = 20000; // bodies of every length up to the longest
+      shape.lf1Records = 6;
+      shape.layout = Messy(seed);
+      shape.innerLayout = Messy(seed + 1000);
+      shape.layout.trailer = Layout::Trailer::Valid;
     }
     const std::string src = Path(std::string("src.") + KindByCode(c.kind)->extension);
     const std::string dst = Path(std::string("out.") + KindByCode(c.kind)->extension);
-    const samples::ModelSample m = samples::WriteModel(src, spec);
+    const samples::ModelSample m = samples::WriteModel(src, shape);
     const std::string before = samples::ReadFileBytes(src);
 
     ASSERT_FALSE(E->ConvertModel(src, dst, c.kind)) << testing::PrintToString(Texts());
@@ -110,12 +110,12 @@ TEST_F(ModelTest, ConvertsEveryKindExactly) {
 }
 
 TEST_F(ModelTest, ConvertedFileReadsBackAsDescribed) {
-  samples::ModelSpec spec;
-  spec.kind = 1;
-  spec.count = 6;
-  spec.seed = 77;
-  spec.layout = Messy(3);
-  const samples::ModelSample m = samples::WriteModel(Path("a.IMS"), spec);
+  samples::ModelSpec shape;
+  shape.kind = 1;
+  shape.count = 6;
+  shape.seed = 77;
+  shape.layout = Messy(3);
+  const samples::ModelSample m = samples::WriteModel(Path("a.IMS"), shape);
   ASSERT_FALSE(E->ConvertModel(Path("a.IMS"), Path("b.IMS"), 1));
   const auto files = ReadBack(Path("b.IMS"));
   ASSERT_EQ(files.size(), 6u);
@@ -146,11 +146,11 @@ TEST_F(ModelTest, ConvertedFileReadsBackAsDescribed) {
 }
 
 TEST_F(ModelTest, SameSourceTwiceGivesIdenticalFiles) {
-  samples::ModelSpec spec;
-  spec.kind = 2;
-  spec.seed = 5;
-  spec.layout = Messy(9);
-  samples::WriteModel(Path("s.IMD"), spec);
+  samples::ModelSpec shape;
+  shape.kind = 2;
+  shape.seed = 5;
+  shape.layout = Messy(9);
+  samples::WriteModel(Path("s.IMD"), shape);
   const std::string before = samples::ReadFileBytes(Path("s.IMD"));
   ASSERT_FALSE(E->ConvertModel(Path("s.IMD"), Path("one.IMD"), 2));
   ASSERT_FALSE(E->ConvertModel(Path("s.IMD"), Path("two.IMD"), 2));
@@ -159,9 +159,9 @@ TEST_F(ModelTest, SameSourceTwiceGivesIdenticalFiles) {
 }
 
 TEST_F(ModelTest, ExistingTargetIsReplacedOnlyBySuccess) {
-  samples::ModelSpec spec;
-  spec.kind = 5;
-  const samples::ModelSample m = samples::WriteModel(Path("s.BNP"), spec);
+  samples::ModelSpec shape;
+  shape.kind = 5;
+  const samples::ModelSample m = samples::WriteModel(Path("s.BNP"), shape);
   samples::WriteFileBytes(Path("t.BNP"), "old target");
   ASSERT_FALSE(E->ConvertModel(Path("s.BNP"), Path("t.BNP"), 5));
   EXPECT_EQ(samples::ReadFileBytes(Path("t.BNP")), expect::Model(m, 5));
@@ -207,9 +207,9 @@ private:
 };
 
 TEST_F(ModelTest, ReadOnlySourceConverts) {
-  samples::ModelSpec spec;
-  spec.kind = 1;
-  const samples::ModelSample m = samples::WriteModel(Path("ro.IMS"), spec);
+  samples::ModelSpec shape;
+  shape.kind = 1;
+  const samples::ModelSample m = samples::WriteModel(Path("ro.IMS"), shape);
   Unwritable guard(Path("ro.IMS"));
   if (guard.Writable())
     GTEST_SKIP() << "cannot make a file unwritable for this user on this file system";
@@ -338,12 +338,12 @@ TEST_F(ModelTest, DamagedSourcesFailCleanly) {
   for (const Damage &d : Damages) {
     SCOPED_TRACE(d.what);
     Shown.clear();
-    samples::ModelSpec spec;
-    spec.kind = d.kind;
-    spec.count = 5;
-    spec.seed = 99;
-    spec.innerCount = std::string(d.what).find("149") != std::string::npos ? 149 : 150;
-    samples::ModelSample m = samples::BuildModel(spec);
+    samples::ModelSpec shape;
+    shape.kind = d.kind;
+    shape.count = 5;
+    shape.seed = 99;
+    shape.innerCount = std::string(d.what).find("149") != std::string::npos ? 149 : 150;
+    samples::ModelSample m = samples::BuildModel(shape);
     if (d.edit)
       d.edit(m);
     const std::string src = Path("bad.src");
@@ -372,10 +372,10 @@ TEST_F(ModelTest, DamagedSourcesFailCleanly) {
 }
 
 TEST_F(ModelTest, InnerFileWithoutLogicalFile149IsFineWithoutBoib) {
-  samples::ModelSpec spec;
-  spec.kind = 9;
-  spec.innerCount = 20;
-  const samples::ModelSample m = samples::WriteModel(Path("s.RGF"), spec);
+  samples::ModelSpec shape;
+  shape.kind = 9;
+  shape.innerCount = 20;
+  const samples::ModelSample m = samples::WriteModel(Path("s.RGF"), shape);
   ASSERT_FALSE(E->ConvertModel(Path("s.RGF"), Path("t.RGF"), 9));
   EXPECT_EQ(samples::ReadFileBytes(Path("t.RGF")), expect::Model(m, 9));
 }
@@ -383,11 +383,11 @@ TEST_F(ModelTest, InnerFileWithoutLogicalFile149IsFineWithoutBoib) {
 // Every I/O failure, wherever it strikes, leaves either the exact target or
 // no target and the old one untouched, and never a stray file.
 TEST_F(ModelTest, InjectedFailuresLeaveNothingBehind) {
-  samples::ModelSpec spec;
-  spec.kind = 1;
-  spec.count = 4;
-  spec.innerRecords = 30;
-  const samples::ModelSample m = samples::WriteModel(Path("s.IMS"), spec);
+  samples::ModelSpec shape;
+  shape.kind = 1;
+  shape.count = 4;
+  shape.innerRecords = 30;
+  const samples::ModelSample m = samples::WriteModel(Path("s.IMS"), shape);
   const std::string want = expect::Model(m, 1);
   for (platform::Op op : {platform::Op::Open, platform::Op::Read, platform::Op::Write,
                           platform::Op::Seek, platform::Op::Rename}) {

@@ -355,10 +355,10 @@ TEST(BoibKinds, TableHasTheDocumentedShape) {
 }
 
 TEST(BoibRecord, PackedFormMatchesItsValues) {
-  BoibSpec spec;
-  spec.bilingual = 0.5;
-  spec.shortForm = 0.5;
-  const BoibSample b = BuildBoibRecord(spec);
+  BoibSpec shape;
+  shape.bilingual = 0.5;
+  shape.shortForm = 0.5;
+  const BoibSample b = BuildBoibRecord(shape);
   // Walk the packed bytes by the kinds and compare with the recorded values.
   size_t at = 0;
   int shortSeen = 0, bilingualSeen = 0;
@@ -415,9 +415,9 @@ TEST(BoibRecord, PackedFormMatchesItsValues) {
 }
 
 TEST(BoibRecord, RowTableHasEqualAndDifferingRowsAsRecorded) {
-  BoibSpec spec;
-  spec.seed = 11;
-  const BoibSample b = BuildBoibRecord(spec);
+  BoibSpec shape;
+  shape.seed = 11;
+  const BoibSample b = BuildBoibRecord(shape);
   int equal = 0;
   for (int r = 0; r < kBoibRows; ++r) {
     bool same = true;
@@ -428,9 +428,9 @@ TEST(BoibRecord, RowTableHasEqualAndDifferingRowsAsRecorded) {
   }
   EXPECT_GT(equal, 0);
   EXPECT_LT(equal, kBoibRows);
-  spec.fixTestA = 0.0;
-  spec.fixTestB = 0.5;
-  const BoibSample f = BuildBoibRecord(spec);
+  shape.fixTestA = 0.0;
+  shape.fixTestB = 0.5;
+  const BoibSample f = BuildBoibRecord(shape);
   EXPECT_EQ(f.real[kBoibFixTestA], 0.0);
   EXPECT_EQ(f.real[kBoibFixTestB], 0.5);
 }
@@ -443,14 +443,14 @@ TEST_F(BuilderTest, ModelFileHoldsEditionBoibInnerFileAndTheRest) {
   } cases[] = {{1, 3, false}, {2, 5, true}, {11, 4, false}, {5, 6, true}, {10, 3, false}};
   for (const auto &c : cases) {
     SCOPED_TRACE(static_cast<int>(c.kind));
-    ModelSpec spec;
-    spec.kind = c.kind;
-    spec.count = c.count;
-    spec.seed = c.kind * 7u;
-    spec.layout = Make(c.scatter, 0.2, 0.2, 0.2, 50, false);
-    spec.innerLayout = spec.layout;
-    spec.layout.trailer = Layout::Trailer::Valid;
-    const ModelSample m = WriteModel(Path("m.bf"), spec);
+    ModelSpec shape;
+    shape.kind = c.kind;
+    shape.count = c.count;
+    shape.seed = c.kind * 7u;
+    shape.layout = Make(c.scatter, 0.2, 0.2, 0.2, 50, false);
+    shape.innerLayout = shape.layout;
+    shape.layout.trailer = Layout::Trailer::Valid;
+    const ModelSample m = WriteModel(Path("m.bf"), shape);
     const auto back = ReadAll(Path("m.bf"));
     ASSERT_EQ(back.size(), c.count);
     EXPECT_TRUE(Same(back, m.files));
@@ -479,19 +479,19 @@ TEST_F(BuilderTest, ModelFileHoldsEditionBoibInnerFileAndTheRest) {
 }
 
 TEST_F(BuilderTest, SameSeedSameFileOtherSeedOtherFile) {
-  ModelSpec spec;
-  spec.layout.scatter = true;
-  const std::string a = BuildModel(spec).image.bytes;
-  EXPECT_EQ(BuildModel(spec).image.bytes, a);
-  spec.seed = 2;
-  EXPECT_NE(BuildModel(spec).image.bytes, a);
+  ModelSpec shape;
+  shape.layout.scatter = true;
+  const std::string a = BuildModel(shape).image.bytes;
+  EXPECT_EQ(BuildModel(shape).image.bytes, a);
+  shape.seed = 2;
+  EXPECT_NE(BuildModel(shape).image.bytes, a);
 }
 
 TEST_F(BuilderTest, CompositeHoldsNamesAndModelsInOrder) {
-  CompositeSpec spec;
-  spec.count = 5;
-  spec.layout = Make(true, 0.2, 0.2, 0.2, 40, false);
-  const CompositeSample c = WriteComposite(Path("c.bf"), spec);
+  CompositeSpec shape;
+  shape.count = 5;
+  shape.layout = Make(true, 0.2, 0.2, 0.2, 40, false);
+  const CompositeSample c = WriteComposite(Path("c.bf"), shape);
   ASSERT_EQ(c.models.size(), 3u);
   ASSERT_EQ(c.names.size(), 3u);
   WFile f(Path("c.bf"), true);
@@ -543,12 +543,12 @@ TEST(DelimitedStream, PacksWholeItemsIntoRecordsBelow20000Bytes) {
 }
 
 TEST_F(BuilderTest, LargeModelIsWrittenStreamingAndReadsBack) {
-  LargeModelSpec spec;
-  spec.targetBytes = 3u << 20;
-  spec.tempDir = dir_;
-  const uint64_t size = WriteLargeModel(Path("big.IMS"), spec);
-  EXPECT_GE(size, spec.targetBytes);
-  EXPECT_LT(size, spec.targetBytes + (1u << 20));
+  LargeModelSpec shape;
+  shape.targetBytes = 3u << 20;
+  shape.tempDir = dir_;
+  const uint64_t size = WriteLargeModel(Path("big.IMS"), shape);
+  EXPECT_GE(size, shape.targetBytes);
+  EXPECT_LT(size, shape.targetBytes + (1u << 20));
   const std::string bytes = ReadFileBytes(Path("big.IMS"));
   const uint32_t end = GetU32(bytes, 0);
   ASSERT_EQ(bytes.size(), end + kTrailerSize);
@@ -557,12 +557,12 @@ TEST_F(BuilderTest, LargeModelIsWrittenStreamingAndReadsBack) {
   ASSERT_EQ(back.size(), 5u);
   EXPECT_EQ(back[0][0].body, kSourceEdition);
   BoibSpec boib;
-  boib.seed = spec.seed;
+  boib.seed = shape.seed;
   EXPECT_EQ(back[1][0].body, BuildBoibRecord(boib).packed);
   std::string inner;
   for (const auto &r : back[2])
     inner += r.body;
-  EXPECT_GT(inner.size(), spec.targetBytes / 2);
+  EXPECT_GT(inner.size(), shape.targetBytes / 2);
   WriteFileBytes(Path("inner.bf"), inner);
   const auto innerBack = ReadAll(Path("inner.bf"));
   ASSERT_EQ(innerBack.size(), 150u);
