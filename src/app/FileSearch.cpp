@@ -45,34 +45,55 @@ bool MatchMask(const std::string &name, const std::string &mask) {
   return Match(name.c_str(), mask.c_str());
 }
 
-void GetDirList(const std::string &folder, std::vector<std::string> &list) {
-  list.push_back(folder);
+namespace {
+
+// One walk of the tree, each folder listed once: the folders in the order of
+// GetDirList and, folder by folder, the plain files of each.
+void Walk(const std::string &folder, std::vector<std::string> *dirs,
+          std::vector<std::string> *files) {
+  if (dirs)
+    dirs->push_back(folder);
   std::vector<platform::DirEntry> entries;
   if (!platform::ListDir(folder, entries))
-    return; // an unreadable folder has no sub-folders to offer
+    return; // an unreadable folder has nothing to offer
+  if (files)
+    for (const auto &e : entries)
+      if (e.isFile && !e.isDir && !e.isHidden)
+        files->push_back(folder + e.name);
   for (const auto &e : entries)
     if (e.isDir && !e.isLink && !e.isHidden)
-      GetDirList(folder + e.name + platform::Separator, list);
+      Walk(folder + e.name + platform::Separator, dirs, files);
+}
+
+} // namespace
+
+void GetDirList(const std::string &folder, std::vector<std::string> &list) {
+  Walk(folder, &list, nullptr);
+}
+
+void GetTreeFiles(const std::string &folder, std::vector<std::string> &list) {
+  Walk(folder, nullptr, &list);
 }
 
 int GetFileList(const std::string &folder, const std::string &mask, std::vector<std::string> &list,
                 bool append) {
-  std::vector<std::string> folders;
-  GetDirList(folder, folders);
+  std::vector<std::string> all;
+  GetTreeFiles(folder, all);
   if (!append)
     list.clear();
+  return FilterByMask(all, mask, list);
+}
+
+int FilterByMask(const std::vector<std::string> &paths, const std::string &mask,
+                 std::vector<std::string> &list) {
   int added = 0;
-  std::vector<platform::DirEntry> entries;
-  for (const auto &dir : folders) {
-    entries.clear();
-    if (!platform::ListDir(dir, entries))
+  for (const auto &p : paths) {
+    const size_t sep = p.rfind(platform::Separator);
+    const std::string name = sep == std::string::npos ? p : p.substr(sep + 1);
+    if (!MatchMask(name, mask))
       continue;
-    for (const auto &e : entries) {
-      if (!e.isFile || e.isDir || e.isHidden || !MatchMask(e.name, mask))
-        continue;
-      list.push_back(dir + e.name);
-      ++added;
-    }
+    list.push_back(p);
+    ++added;
   }
   return added;
 }

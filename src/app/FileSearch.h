@@ -25,3 +25,13 @@ bool MatchMask(const std::string &name, const std::string &mask);
 // must end with the separator.
 int GetFileList(const std::string &folder, const std::string &mask, std::vector<std::string> &list,
                 bool append);
+
+// Appends to `list` the full paths of every plain file of `folder` and its
+// sub-folders in the order of GetFileList, listing each folder once: one walk
+// serves several masks through FilterByMask.
+void GetTreeFiles(const std::string &folder, std::vector<std::string> &list);
+
+// Appends to `list` the paths of `paths` whose file names match `mask`, in
+// their order; returns how many were added.
+int FilterByMask(const std::vector<std::string> &paths, const std::string &mask,
+                 std::vector<std::string> &list);

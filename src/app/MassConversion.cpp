@@ -30,10 +30,12 @@ void AddKindToSelection(Engine &engine, uint8_t kind, std::vector<std::string> &
 
 Selection BuildSelection(Engine &engine, const std::string &sourceFolder) {
   Selection sel;
-  std::vector<std::string> files;
+  // The tree is walked once; each kind takes its files from the one listing.
+  std::vector<std::string> all, files;
+  GetTreeFiles(sourceFolder, all);
   for (const FileKind &k : FileKinds()) {
     files.clear();
-    GetFileList(sourceFolder, std::string("*.") + k.extension, files, false);
+    FilterByMask(all, std::string("*.") + k.extension, files);
     AddKindToSelection(engine, k.code, files, sel);
   }
   return sel;

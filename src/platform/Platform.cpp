@@ -38,8 +38,12 @@ bool Injected(Op op) {
 
 } // namespace
 
-void InjectFailure(Op op, int countdown) { g_injection = {op, countdown}; }
-void ClearInjectedFailures() { g_injection = {}; }
+void InjectFailure(Op op, int countdown) {
+  g_injection = {op, countdown};
+}
+void ClearInjectedFailures() {
+  g_injection = {};
+}
 
 Handle Open(const std::string &path, OpenMode mode) {
   if (Injected(Op::Open))
@@ -74,7 +78,9 @@ Handle Open(const std::string &path, OpenMode mode) {
   return fd;
 }
 
-bool Close(Handle h) { return h >= 0 && ::close(h) == 0; }
+bool Close(Handle h) {
+  return h >= 0 && ::close(h) == 0;
+}
 
 int64_t Read(Handle h, void *buf, int64_t count) {
   if (Injected(Op::Read))
@@ -126,9 +132,13 @@ int64_t Size(Handle h) {
   return static_cast<int64_t>(st.st_size);
 }
 
-bool Flush(Handle h) { return h >= 0; } // write() already reached the file system
+bool Flush(Handle h) {
+  return h >= 0;
+} // write() already reached the file system
 
-bool Sync(Handle h) { return h >= 0 && ::fdatasync(h) == 0; }
+bool Sync(Handle h) {
+  return h >= 0 && ::fdatasync(h) == 0;
+}
 
 bool FileExists(const std::string &path) {
   struct stat st;
@@ -140,7 +150,9 @@ bool DirExists(const std::string &path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool RemoveFile(const std::string &path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string &path) {
+  return ::unlink(path.c_str()) == 0;
+}
 
 bool RenameFile(const std::string &from, const std::string &to) {
   if (Injected(Op::Rename))
@@ -224,16 +236,25 @@ bool ListDir(const std::string &path, std::vector<DirEntry> &out) {
     de.name = name;
     de.isHidden = name[0] == '.';
     std::string full = base + name;
-    struct stat lst;
-    if (::lstat(full.c_str(), &lst) != 0)
-      continue;
-    de.isLink = S_ISLNK(lst.st_mode);
+    // The entry's type from the folder itself saves a stat per entry; file
+    // systems that do not keep it (DT_UNKNOWN) are asked by lstat.
+    unsigned char type = e->d_type;
+    if (type == DT_UNKNOWN) {
+      struct stat lst;
+      if (::lstat(full.c_str(), &lst) != 0)
+        continue;
+      type = S_ISLNK(lst.st_mode)   ? DT_LNK
+             : S_ISDIR(lst.st_mode) ? DT_DIR
+             : S_ISREG(lst.st_mode) ? DT_REG
+                                    : DT_UNKNOWN;
+    }
+    de.isLink = type == DT_LNK;
     if (de.isLink) {
       struct stat st;
       de.isFile = ::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     } else {
-      de.isDir = S_ISDIR(lst.st_mode);
-      de.isFile = S_ISREG(lst.st_mode);
+      de.isDir = type == DT_DIR;
+      de.isFile = type == DT_REG;
     }
     entries.push_back(std::move(de));
   }
@@ -281,8 +302,12 @@ std::string AbsolutePath(const std::string &path) {
   return p.lexically_normal().string();
 }
 
-int LastError() { return errno; }
-void SetLastError(int code) { errno = code; }
+int LastError() {
+  return errno;
+}
+void SetLastError(int code) {
+  errno = code;
+}
 
 std::string ErrorText(int code) {
   char buf[256];

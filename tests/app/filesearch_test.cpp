@@ -53,6 +53,35 @@ TEST_F(FileSearchTest, FileListMatchesTheExactExtensionInWalkOrder) {
   EXPECT_EQ(n, static_cast<int>(expect.size()));
 }
 
+TEST_F(FileSearchTest, TreeFilesListEveryPlainFileOnceAndServeEveryMask) {
+  std::vector<std::string> all{"kept"};
+  GetTreeFiles(root_, all);
+  const std::vector<std::string> expect = {
+      "kept",
+      root_ + "IMS",
+      root_ + "w.IMS.bak",
+      root_ + "x.IMS",
+      root_ + "y.ims",
+      root_ + "z.IMSX",
+      root_ + "a/q.Ims",
+      root_ + "a/b/m.imsims",
+      root_ + "a/b/c/deep.IMS",
+      root_ + "b/lnk.IMS",
+      root_ + "b/other.IMD",
+      root_ + "b/sib.IMS",
+      root_ + "outside/far.IMS",
+  };
+  EXPECT_EQ(all, expect);
+  all.erase(all.begin());
+  for (const char *mask : {"*.IMS", "*.IMD", "*.RGF", "*ims*", "?.*"}) {
+    std::vector<std::string> one, filtered{"kept"};
+    GetFileList(root_, mask, one, false);
+    EXPECT_EQ(FilterByMask(all, mask, filtered), static_cast<int>(one.size())) << mask;
+    one.insert(one.begin(), "kept");
+    EXPECT_EQ(filtered, one) << mask;
+  }
+}
+
 TEST_F(FileSearchTest, AppendKeepsEarlierPathsAndCountsOnlyNewOnes) {
   std::vector<std::string> list;
   EXPECT_EQ(GetFileList(root_ + "b/", "*.IMD", list, false), 1);
