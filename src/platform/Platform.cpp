@@ -46,6 +46,10 @@ void ClearInjectedFailures() {
 }
 
 Handle Open(const std::string &path, OpenMode mode) {
+  return Open(path, mode, nullptr);
+}
+
+Handle Open(const std::string &path, OpenMode mode, int64_t *size) {
   if (Injected(Op::Open))
     return InvalidHandle;
   int flags = O_CLOEXEC;
@@ -66,13 +70,23 @@ Handle Open(const std::string &path, OpenMode mode) {
   } while (fd < 0 && errno == EINTR);
   if (fd >= 0) {
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+      const int e = errno;
+      ::close(fd);
+      errno = e;
+      return InvalidHandle;
+    }
+    if (S_ISDIR(st.st_mode)) {
       ::close(fd);
       errno = EISDIR;
       return InvalidHandle;
     }
+    if (size)
+      *size = static_cast<int64_t>(st.st_size);
 #ifdef POSIX_FADV_SEQUENTIAL
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // The hint costs a system call per opening and pays only for long reads.
+    if (mode != OpenMode::Create && st.st_size >= SequentialHintSize)
+      ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
   }
   return fd;

@@ -23,6 +23,11 @@ constexpr Handle InvalidHandle = -1;
 // Every call that fails returns InvalidHandle / -1 / false and leaves the
 // reason in LastError(), as the system's own calls do.
 Handle Open(const std::string &path, OpenMode mode);
+// As above, and gives the size of the opened file in *size, known from the
+// check the opening makes anyway (a folder is refused).
+Handle Open(const std::string &path, OpenMode mode, int64_t *size);
+// Files from this size on are read with the system's sequential read-ahead hint.
+constexpr int64_t SequentialHintSize = int64_t{1} << 20;
 bool Close(Handle h);
 // Reads up to count bytes; returns the number read (0 at the end), -1 on failure.
 int64_t Read(Handle h, void *buf, int64_t count);
@@ -37,8 +42,8 @@ bool Flush(Handle h);
 // Pushes written bytes to the disk (used before an atomic rename).
 bool Sync(Handle h);
 
-bool FileExists(const std::string &path);  // a plain file (symlinks followed)
-bool DirExists(const std::string &path);   // a folder (symlinks followed)
+bool FileExists(const std::string &path); // a plain file (symlinks followed)
+bool DirExists(const std::string &path);  // a folder (symlinks followed)
 bool RemoveFile(const std::string &path);
 // Replaces `to` atomically when it exists.
 bool RenameFile(const std::string &from, const std::string &to);
@@ -53,10 +58,10 @@ int64_t FileSize(const std::string &path);
 
 struct DirEntry {
   std::string name;
-  bool isDir = false;     // a real folder (not a link to one)
-  bool isFile = false;    // a plain file, or a link to one
-  bool isLink = false;    // a symbolic link
-  bool isHidden = false;  // name starts with "."
+  bool isDir = false;    // a real folder (not a link to one)
+  bool isFile = false;   // a plain file, or a link to one
+  bool isLink = false;   // a symbolic link
+  bool isHidden = false; // name starts with "."
 };
 // Entries of a folder except "." and "..", sorted by name (byte order) so that
 // every walk is repeatable. Returns false when the folder cannot be read.
