@@ -32,18 +32,21 @@ SFile::SFile(const std::string &name, ZFileMode mode) : Mode(mode) {
     throw std::invalid_argument("SFile: unknown file mode " + std::to_string(mode));
   }
   Buf = std::make_unique_for_overwrite<char[]>(BufSize);
-  Handle = platform::Open(Name, how);
+  int64_t size = 0;
+  Handle = platform::Open(Name, how, &size);
   if (Handle == platform::InvalidHandle)
     SysError();
-  int64_t size = platform::Size(Handle);
-  if (size < 0) {
-    int code = platform::LastError();
-    platform::Close(Handle);
-    Handle = platform::InvalidHandle;
-    platform::SetLastError(code);
-    SysError();
-  }
   PhysSize = size;
+  HandlePos = 0;
+}
+
+void SFile::SeekHandle(int64_t at) {
+  if (HandlePos == at)
+    return; // the handle is there already: no system call
+  HandlePos = -1;
+  if (platform::Seek(Handle, at) < 0)
+    SysError();
+  HandlePos = at;
 }
 
 SFile::~SFile() {
@@ -77,8 +80,11 @@ void SFile::WriteBack() {
   int64_t lo = DirtyLo;
   // Clean first: a failed write is reported once, not again at every flush.
   DirtyLo = DirtyHi = 0;
-  if (platform::Seek(Handle, at) < 0 || !platform::Write(Handle, Buf.get() + lo, n))
+  SeekHandle(at);
+  HandlePos = -1;
+  if (!platform::Write(Handle, Buf.get() + lo, n))
     SysError();
+  HandlePos = at + n;
   PhysSize = std::max(PhysSize, at + n);
 }
 
@@ -86,11 +92,12 @@ void SFile::Load(int64_t at) {
   WriteBack();
   WinStart = at;
   WinLen = 0;
-  if (platform::Seek(Handle, at) < 0)
-    SysError();
+  SeekHandle(at);
+  HandlePos = -1;
   int64_t n = platform::Read(Handle, Buf.get(), BufSize);
   if (n < 0)
     SysError();
+  HandlePos = at + n;
   WinLen = n;
 }
 
@@ -114,11 +121,12 @@ int SFile::SRead(void *buffer, int count) {
     if (want >= BufSize) {
       // A large read bypasses the window; pending bytes reach the file first.
       WriteBack();
-      if (platform::Seek(Handle, Pos) < 0)
-        SysError();
+      SeekHandle(Pos);
+      HandlePos = -1;
       int64_t n = platform::Read(Handle, out + done, want);
       if (n < 0)
         SysError();
+      HandlePos = Pos + n;
       done += n;
       Pos += n;
       break;
@@ -145,8 +153,11 @@ void SFile::SWrite(const void *buffer, int count) {
   if (!inWindow || Pos + count > WinStart + BufSize) {
     WriteBack();
     if (count >= BufSize) {
-      if (platform::Seek(Handle, Pos) < 0 || !platform::Write(Handle, in, count))
+      SeekHandle(Pos);
+      HandlePos = -1;
+      if (!platform::Write(Handle, in, count))
         SysError();
+      HandlePos = Pos + count;
       // The window may hold older bytes of the range just written.
       if (Pos < WinStart + WinLen && Pos + count > WinStart)
         WinLen = 0;

@@ -56,8 +56,9 @@ public:
 private:
   [[noreturn]] void SysError() const;
   void CheckOpen() const;
-  void WriteBack();      // writes the dirty part of the window
-  void Load(int64_t at); // fills the window from at
+  void WriteBack();            // writes the dirty part of the window
+  void Load(int64_t at);       // fills the window from at
+  void SeekHandle(int64_t at); // positions the handle unless it is there
 
   std::unique_ptr<char[]> Buf;
   int64_t Pos = 0;      // logical position
@@ -65,5 +66,6 @@ private:
   int64_t WinLen = 0;   // valid bytes in Buf
   int64_t DirtyLo = 0;  // dirty bytes [DirtyLo, DirtyHi) of the window
   int64_t DirtyHi = 0;
-  int64_t PhysSize = 0; // size of the file on disk as far as this object knows
+  int64_t PhysSize = 0;   // size of the file on disk as far as this object knows
+  int64_t HandlePos = -1; // the handle's own position; -1: not known
 };
