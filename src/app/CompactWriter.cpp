@@ -1,6 +1,7 @@
 #include "CompactWriter.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "Drec.h"
 #include "Dwfile.h"
@@ -29,17 +30,29 @@ uint32_t GetU32(const char *p) {
 // bytes below `Limit` in blocks of 512 from the first byte.
 class ReadBack {
 public:
-  explicit ReadBack(const std::string &path) : Path(path), Buf(Piece) {
-    H = platform::Open(path, platform::OpenMode::Read);
+  explicit ReadBack(const std::string &path) : Path(path) {
+    H = platform::Open(path, platform::OpenMode::Read, &FileSize);
     if (H == platform::InvalidHandle)
       Damaged(path, "не открывается");
+    // A small file gets a buffer of its own size (in whole checksum blocks),
+    // not a full piece.
+    const uint64_t blocks =
+        (static_cast<uint64_t>(std::max<int64_t>(FileSize, 1)) + ChecksumBlock - 1) / ChecksumBlock;
+    Cap = static_cast<size_t>(std::min<uint64_t>(Piece, blocks * ChecksumBlock));
+    Buf = std::make_unique_for_overwrite<char[]>(Cap);
   }
   ~ReadBack() { platform::Close(H); }
   ReadBack(const ReadBack &) = delete;
   ReadBack &operator=(const ReadBack &) = delete;
 
-  uint64_t Limit = 0;
+  int64_t FileSize = 0; // as the opening found it
   uint32_t Sum = 0, Carry = 0;
+  // Sets the end of the checksummed bytes, and sums what was read before it
+  // was known. Called once, while the first piece is still in the buffer.
+  void SetLimit(uint64_t limit) {
+    Limit = limit;
+    SumPiece();
+  }
   uint64_t Offset() const { return Base + Pos; }
 
   // Copies n bytes (n <= 16) to out; false at the end of the file.
@@ -70,25 +83,31 @@ private:
   bool Fill() {
     Base += Len;
     Pos = Len = 0;
-    while (Len < Piece) {
-      const int64_t n = platform::Read(H, Buf.data() + Len, static_cast<int64_t>(Piece - Len));
+    while (Len < Cap) {
+      const int64_t n = platform::Read(H, Buf.get() + Len, static_cast<int64_t>(Cap - Len));
       if (n < 0)
         Damaged(Path, "ошибка чтения");
       if (n == 0)
         break;
       Len += static_cast<size_t>(n);
     }
-    // Pieces start at multiples of 512, so the blocks of the checksum align.
+    SumPiece();
+    return Len > 0;
+  }
+
+  // Pieces start at multiples of 512, so the blocks of the checksum align.
+  void SumPiece() {
     const uint64_t upto = std::min<uint64_t>(Len, Limit > Base ? Limit - Base : 0);
     for (uint64_t at = 0; at < upto; at += ChecksumBlock)
-      ASumKs(static_cast<size_t>(std::min<uint64_t>(ChecksumBlock, upto - at)), Buf.data() + at,
-             Sum, Carry);
-    return Len > 0;
+      ASumKs(static_cast<size_t>(std::min<uint64_t>(ChecksumBlock, upto - at)), Buf.get() + at, Sum,
+             Carry);
   }
 
   std::string Path;
   platform::Handle H = platform::InvalidHandle;
-  std::vector<char> Buf;
+  uint64_t Limit = 0;
+  size_t Cap = 0;
+  std::unique_ptr<char[]> Buf;
   size_t Pos = 0, Len = 0;
   uint64_t Base = 0;
 };
@@ -220,20 +239,16 @@ uint64_t CopyCompacted(WFile &f, uint32_t n, WRec &rec, ByteSink &out, bool endF
 // of the data and the trailer, and the trailer equal to the checksum of the
 // bytes before it.
 void VerifyCompacted(const std::string &path) {
+  ReadBack in(path);
   char head[8];
-  {
-    ReadBack peek(path);
-    if (!peek.Take(head, 8))
-      Damaged(path, "нет заголовка");
-  }
+  if (!in.Take(head, 8))
+    Damaged(path, "нет заголовка");
   const uint32_t endAdr = GetU32(head);
   const uint64_t count = GetU32(head + 4);
-  if (platform::FileSize(path) != static_cast<int64_t>(endAdr) + static_cast<int64_t>(TrailerSize))
+  if (in.FileSize != static_cast<int64_t>(endAdr) + static_cast<int64_t>(TrailerSize))
     Damaged(path, "размер не совпадает с концом данных");
-  ReadBack in(path);
-  in.Limit = endAdr;
+  in.SetLimit(endAdr);
   char b[8];
-  in.Take(b, 8);
   if (LenHeader + LenLogInfo * count > endAdr)
     Damaged(path, "каталог больше данных");
   std::vector<uint32_t> lens(static_cast<size_t>(count));
