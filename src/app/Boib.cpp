@@ -110,6 +110,7 @@ void ConvertBoib(WRec &rec, const BoibFieldList &fields, const std::string &inne
 
   OpenBlock inner;
   inner.Open(innerPath);
+  inner->MemoryTmp = true;        // the inner file is the conversion's own temporary file
   inner->WOpen_file(BoibLogFile); // refuses an inner file without logical file 149
 
   // The copy is the packed record followed by zero filler up to 19500 bytes,

@@ -232,6 +232,7 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
   {
     OpenBlock bl;
     bl.Open(inner);
+    bl->MemoryTmp = true; // a temporary file of this conversion
     StampEdition(*bl);
     bl.Close();
   }

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +91,13 @@ Handle Open(const std::string &path, OpenMode mode, int64_t *size) {
 #endif
   }
   return fd;
+}
+
+Handle OpenAnonymous(const std::string &label) {
+  if (Injected(Op::Open))
+    return InvalidHandle;
+  const int fd = ::memfd_create(label.c_str(), MFD_CLOEXEC);
+  return fd < 0 ? InvalidHandle : fd;
 }
 
 bool Close(Handle h) {

@@ -28,6 +28,9 @@ Handle Open(const std::string &path, OpenMode mode);
 Handle Open(const std::string &path, OpenMode mode, int64_t *size);
 // Files from this size on are read with the system's sequential read-ahead hint.
 constexpr int64_t SequentialHintSize = int64_t{1} << 20;
+// A new file in memory without a name, open for reading and writing; it goes
+// with its last handle and never appears in any folder.
+Handle OpenAnonymous(const std::string &label);
 bool Close(Handle h);
 // Reads up to count bytes; returns the number read (0 at the end), -1 on failure.
 int64_t Read(Handle h, void *buf, int64_t count);

@@ -40,6 +40,33 @@ SFile::SFile(const std::string &name, ZFileMode mode) : Mode(mode) {
   HandlePos = 0;
 }
 
+SFile::SFile(const std::string &name, AnonymousFile) : Name(name), Mode(zfmCreate) {
+  Anonymous = true;
+  Buf = std::make_unique_for_overwrite<char[]>(BufSize);
+  // The label shows in the system's listings of open files; its length is limited.
+  const size_t sep = name.rfind(platform::Separator);
+  Handle = platform::OpenAnonymous(name.substr(sep == std::string::npos ? 0 : sep + 1, 200));
+  if (Handle == platform::InvalidHandle)
+    SysError();
+  HandlePos = 0;
+}
+
+void SFile::EndWriting() {
+  if (!Anonymous) {
+    Close();
+    return;
+  }
+  try {
+    Flush();
+  } catch (...) {
+    // The bytes not written are lost with the failure: the file goes too.
+    platform::Close(Handle);
+    Handle = platform::InvalidHandle;
+    throw;
+  }
+  Mode = zfmRead;
+}
+
 void SFile::SeekHandle(int64_t at) {
   if (HandlePos == at)
     return; // the handle is there already: no system call

@@ -17,12 +17,19 @@ enum ZFileMode : int {
   zfmAppend = 5,    // simple block files only (WFile); SFile refuses it
 };
 
+// Selects the constructor of an anonymous file.
+struct AnonymousFile {};
+
 class SFile {
 public:
   // Resolves name through GetRealName and opens it. Raises ZError 1 (missing
   // for zfmRead/zfmReadWrite), 999 (replacing declined), 99 (system refusal,
   // with the resolved name); an unknown mode raises std::invalid_argument.
   SFile(const std::string &name, ZFileMode mode);
+  // An empty file in memory without a name (platform::OpenAnonymous), open
+  // for writing like zfmCreate; `name` only labels its messages. Raises ZError
+  // 99 when the system refuses.
+  SFile(const std::string &name, AnonymousFile);
   // Writes pending bytes and closes; a failure is shown through OutErr.
   ~SFile();
   SFile(const SFile &) = delete;
@@ -46,10 +53,15 @@ public:
   void Flush();
   // Flush, then close the handle; raises on failure. Idempotent.
   void Close();
+  // Ends writing: a named file is closed (and opened again by name to be
+  // read); an anonymous one, which closing would lose, is flushed and turns
+  // to reading (Mode zfmRead).
+  void EndWriting();
 
   std::string Name; // resolved name; every message of the file uses it
   ZFileMode Mode;
   platform::Handle Handle = platform::InvalidHandle;
+  bool Anonymous = false; // in memory, without a name
 
   static constexpr int BufSize = 64 * 1024;
 

@@ -381,11 +381,15 @@ void WFile::WCreat_file(uint32_t n) {
   }
   Written = 0;
   OpenLog = n;
-  const std::string tmpName = GetRealName(Name + TmpSuffix);
-  if (platform::FileExists(tmpName))
-    platform::RemoveFile(tmpName);
   try {
-    Tmp = std::make_unique<SFile>(Name + TmpSuffix, zfmCreate);
+    if (MemoryTmp) {
+      Tmp = std::make_unique<SFile>(Name + TmpSuffix, AnonymousFile{});
+    } else {
+      const std::string tmpName = GetRealName(Name + TmpSuffix);
+      if (platform::FileExists(tmpName))
+        platform::RemoveFile(tmpName);
+      Tmp = std::make_unique<SFile>(Name + TmpSuffix, zfmCreate);
+    }
   } catch (...) {
     OpenLog = EmptyAdr;
     throw;
@@ -412,12 +416,11 @@ void WFile::WClose_file(uint32_t n, bool commit) {
     // the area already closed and reopened for reading.
     Tmp->SWrite(EndRecord, LenEof);
     Written += LenEof;
-    Tmp->Close();
+    Tmp->EndWriting();
   }
   if (!commit) {
     OpenLog = EmptyAdr;
-    Tmp.reset();
-    platform::RemoveFile(GetRealName(Name + TmpSuffix));
+    DropTmp();
     return;
   }
   Commit(n);
@@ -433,14 +436,14 @@ void WFile::Commit(uint32_t n) {
   const uint32_t start = Header.EndAdr;
   const int total = Tmp->Size();
   WSeek(start);
-  std::vector<char> block(SFile::BufSize);
+  auto block = std::make_unique_for_overwrite<char[]>(SFile::BufSize);
   int moved = 0;
   Tmp->Seek(0);
   while (moved < total) {
-    const int got = Tmp->SRead(block.data(), static_cast<int>(block.size()));
+    const int got = Tmp->SRead(block.get(), SFile::BufSize);
     if (got <= 0)
       break;
-    Main->SWrite(block.data(), got);
+    Main->SWrite(block.get(), got);
     moved += got;
   }
   if (moved != total || moved < static_cast<int>(LenEof))
@@ -450,9 +453,8 @@ void WFile::Commit(uint32_t n) {
   // last write.
   Main->Flush();
   Tmp->Close();
-  Tmp.reset();
   OpenLog = EmptyAdr;
-  platform::RemoveFile(GetRealName(Name + TmpSuffix));
+  DropTmp();
   Written = static_cast<uint32_t>(moved);
   // Memory follows the disk: a failed header write leaves both as they were.
   const LogInfo oldEntry = Dir[n];
@@ -473,6 +475,13 @@ void WFile::Commit(uint32_t n) {
     Dir[n] = oldEntry;
     throw;
   }
+}
+
+void WFile::DropTmp() {
+  const bool named = !Tmp || !Tmp->Anonymous;
+  Tmp.reset();
+  if (named)
+    platform::RemoveFile(GetRealName(Name + TmpSuffix));
 }
 
 void WFile::WriteEndAdr() {
@@ -576,10 +585,8 @@ void WFile::Close() {
     Main->Close();
   } catch (...) {
     // Nothing may stay behind: the temporary area goes, the handles close.
-    if (Tmp) {
-      Tmp.reset();
-      platform::RemoveFile(GetRealName(Name + TmpSuffix));
-    }
+    if (Tmp)
+      DropTmp();
     OpenLog = EmptyAdr;
     ReleaseStreams();
     Main.reset();

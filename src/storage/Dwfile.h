@@ -135,6 +135,11 @@ public:
   ZFileMode Mode = zfmReadWrite;
   std::unique_ptr<SFile> Main;
   std::unique_ptr<SFile> Tmp; // temporary area Name + "$$" while creating
+  // The temporary area lives in memory instead of the file Name + "$$": for
+  // the program's own temporary block files, whose areas are small and never
+  // seen by anyone, so that no file is made and removed for each logical file
+  // created. Set before WCreat_file; off by default.
+  bool MemoryTmp = false;
   uint32_t Written = 0;
   uint32_t CurPos = EmptyAdr;
   uint32_t CurAdr = EmptyAdr;
@@ -173,6 +178,7 @@ private:
   SFile &WriteTarget(const char *notWritable);
   uint32_t Append(SFile &f, uint8_t flag, uint32_t link, uint16_t len, const char *body);
   void Commit(uint32_t n);
+  void DropTmp(); // the temporary area goes, with its file when it has one
   void FlushStream();
   void ReleaseStreams();
   bool Closed = false;

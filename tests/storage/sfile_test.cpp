@@ -269,3 +269,38 @@ TEST(SFile, BufferedOperationsMatchAPlainModel) {
 }
 
 } // namespace
+
+// An anonymous file is written like a created one, read back after
+// EndWriting through the same handle, and refuses writing then.
+TEST(SFile, AnonymousFileIsReadBackAfterEndWriting) {
+  bb::TempDir t;
+  SFile f(t / "area$$", AnonymousFile{});
+  EXPECT_TRUE(f.Anonymous);
+  EXPECT_EQ(f.Name, t / "area$$");
+  std::string data(3 * SFile::BufSize + 17, '\0');
+  std::mt19937 gen(7);
+  for (char &c : data)
+    c = static_cast<char>(gen());
+  f.SWrite(data.data(), 100);
+  f.SWrite(data.data() + 100, static_cast<int>(data.size() - 100));
+  EXPECT_EQ(CatchZ([&] {
+              char c;
+              f.SRead(&c, 1);
+            }).HelpContext,
+            17);
+  f.EndWriting();
+  EXPECT_EQ(f.Mode, zfmRead);
+  EXPECT_EQ(f.Size(), static_cast<int>(data.size()));
+  std::string back(data.size(), '\0');
+  f.Seek(0);
+  int got = 0;
+  while (got < static_cast<int>(back.size())) {
+    const int n = f.SRead(back.data() + got, 5000);
+    ASSERT_GT(n, 0);
+    got += n;
+  }
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(CatchZ([&] { f.SWrite("x", 1); }).HelpContext, 18);
+  f.Close();
+  EXPECT_FALSE(platform::FileExists(t / "area$$"));
+}

@@ -424,3 +424,68 @@ TEST(WFileSimple, SeekEndAndAppendAtThePhysicalEnd) {
 }
 
 } // namespace
+
+// The temporary area in memory gives the bytes the file area gives, and no
+// file appears beside the block file, whether the area is committed, discarded
+// or lost with a failed write.
+TEST(WFileWrite, MemoryAreaCommitsTheSameBytesWithoutACompanionFile) {
+  bb::TempDir t;
+  std::string got[2];
+  for (bool memory : {false, true}) {
+    SCOPED_TRACE(memory);
+    const std::string f = t / (memory ? "m" : "d");
+    creat_bf(f, 3, "5-2.10.3");
+    const std::string before = ReadAll(f);
+    WFile w(f);
+    w.MemoryTmp = memory;
+    w.WCreat_file(1);
+    EXPECT_EQ(platform::FileExists(f + "$$"), !memory);
+    w.WWrite(0, 10, "0123456789");
+    WRec r;
+    Fill(r, std::string(9000, 'q'), 0x05);
+    for (int i = 0; i < 8; ++i) // more than one buffer of the area
+      w.WWrite(&r);
+    Fill(r, "Z123456789");
+    w.WUpdateTmp(0, &r, 0);
+    EXPECT_EQ(ReadAll(f), before);
+    w.WClose_file(1, true);
+    EXPECT_FALSE(platform::FileExists(f + "$$"));
+    w.WCreat_file(2);
+    w.WWrite(0, 3, "abc");
+    w.WClose_file(2, false);
+    w.Close();
+    got[memory] = ReadAll(f);
+    WFile again(f);
+    const std::vector<std::string> recs = ReadAllRecs(again, 1);
+    ASSERT_EQ(recs.size(), 9u);
+    EXPECT_EQ(recs[0], "Z123456789");
+    EXPECT_EQ(ReadAllRecs(again, 2), std::vector<std::string>{});
+  }
+  EXPECT_EQ(got[1], got[0]);
+
+  // A failed write while closing (the area's end, the data, EndAdr) ends in
+  // the same bytes for both kinds of area, and closing the object commits
+  // the retry in both.
+  for (int countdown = 0; countdown < 3; ++countdown) {
+    SCOPED_TRACE(countdown);
+    std::string after[2];
+    for (bool memory : {false, true}) {
+      const std::string f = t / ((memory ? "fm" : "fd") + std::to_string(countdown));
+      creat_bf(f, 3, "5-2.10.3");
+      bb::Recorder rec;
+      {
+        WFile w(f);
+        w.MemoryTmp = memory;
+        w.WCreat_file(1);
+        w.WWrite(0, 3, "new");
+        platform::InjectFailure(platform::Op::Write, countdown);
+        ZError e = CatchZ([&] { w.WClose_file(1, true); });
+        platform::ClearInjectedFailures();
+        EXPECT_EQ(e.HelpContext, 99);
+      }
+      EXPECT_FALSE(platform::FileExists(f + "$$"));
+      after[memory] = ReadAll(f);
+    }
+    EXPECT_EQ(after[1], after[0]);
+  }
+}
