@@ -31,12 +31,15 @@ SFile::SFile(const std::string &name, ZFileMode mode) : Mode(mode) {
   default:
     throw std::invalid_argument("SFile: unknown file mode " + std::to_string(mode));
   }
-  Buf = std::make_unique_for_overwrite<char[]>(BufSize);
   int64_t size = 0;
   Handle = platform::Open(Name, how, &size);
   if (Handle == platform::InvalidHandle)
     SysError();
   PhysSize = size;
+  // A file only read needs no window larger than itself.
+  if (mode == zfmRead && size < BufSize)
+    Cap = std::max<int64_t>(MinBuf, (size + MinBuf - 1) / MinBuf * MinBuf);
+  Buf = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(Cap));
   HandlePos = 0;
 }
 
@@ -121,7 +124,7 @@ void SFile::Load(int64_t at) {
   WinLen = 0;
   SeekHandle(at);
   HandlePos = -1;
-  int64_t n = platform::Read(Handle, Buf.get(), BufSize);
+  int64_t n = platform::Read(Handle, Buf.get(), Cap);
   if (n < 0)
     SysError();
   HandlePos = at + n;
@@ -145,7 +148,7 @@ int SFile::SRead(void *buffer, int count) {
       Pos += n;
       continue;
     }
-    if (want >= BufSize) {
+    if (want >= Cap) {
       // A large read bypasses the window; pending bytes reach the file first.
       WriteBack();
       SeekHandle(Pos);
@@ -177,9 +180,9 @@ void SFile::SWrite(const void *buffer, int count) {
   }
   const char *in = static_cast<const char *>(buffer);
   bool inWindow = Pos >= WinStart && Pos <= WinStart + WinLen;
-  if (!inWindow || Pos + count > WinStart + BufSize) {
+  if (!inWindow || Pos + count > WinStart + Cap) {
     WriteBack();
-    if (count >= BufSize) {
+    if (count >= Cap) {
       SeekHandle(Pos);
       HandlePos = -1;
       if (!platform::Write(Handle, in, count))

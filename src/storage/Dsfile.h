@@ -64,6 +64,7 @@ public:
   bool Anonymous = false; // in memory, without a name
 
   static constexpr int BufSize = 64 * 1024;
+  static constexpr int MinBuf = 4096; // window of a small file opened for reading
 
 private:
   [[noreturn]] void SysError() const;
@@ -73,10 +74,11 @@ private:
   void SeekHandle(int64_t at); // positions the handle unless it is there
 
   std::unique_ptr<char[]> Buf;
-  int64_t Pos = 0;      // logical position
-  int64_t WinStart = 0; // file offset of Buf[0]
-  int64_t WinLen = 0;   // valid bytes in Buf
-  int64_t DirtyLo = 0;  // dirty bytes [DirtyLo, DirtyHi) of the window
+  int64_t Cap = BufSize; // size of Buf
+  int64_t Pos = 0;       // logical position
+  int64_t WinStart = 0;  // file offset of Buf[0]
+  int64_t WinLen = 0;    // valid bytes in Buf
+  int64_t DirtyLo = 0;   // dirty bytes [DirtyLo, DirtyHi) of the window
   int64_t DirtyHi = 0;
   int64_t PhysSize = 0;   // size of the file on disk as far as this object knows
   int64_t HandlePos = -1; // the handle's own position; -1: not known

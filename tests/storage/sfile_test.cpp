@@ -304,3 +304,28 @@ TEST(SFile, AnonymousFileIsReadBackAfterEndWriting) {
   f.Close();
   EXPECT_FALSE(platform::FileExists(t / "area$$"));
 }
+
+// A file opened for reading gets a window sized by the file; reads of every
+// size, from every kind of position, still give the file's bytes.
+TEST(SFile, SmallFileWindowReadsEveryByte) {
+  bb::TempDir t;
+  std::mt19937 gen(11);
+  for (int size : {0, 1, 4095, 4096, 4097, 9000, SFile::BufSize + 3}) {
+    std::string data(static_cast<size_t>(size), '\0');
+    for (char &c : data)
+      c = static_cast<char>(gen());
+    WriteAll(t / "f", data);
+    for (int chunk : {1, 4096, 5000, 100000}) {
+      for (int start : {0, size / 2, size}) {
+        SCOPED_TRACE(testing::Message() << size << " " << chunk << " " << start);
+        SFile f(t / "f", zfmRead);
+        f.Seek(start);
+        std::string back;
+        std::string piece(static_cast<size_t>(chunk), '\0');
+        for (int n; (n = f.SRead(piece.data(), chunk)) > 0;)
+          back.append(piece, 0, static_cast<size_t>(n));
+        EXPECT_EQ(back, data.substr(static_cast<size_t>(start)));
+      }
+    }
+  }
+}
