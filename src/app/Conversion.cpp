@@ -404,7 +404,8 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
     src.Close();
     dst.Close();
 
-    compress_bf(out.Path(), 0);
+    // A temporary target: its final rename is not synchronised, so neither is this one.
+    compress_bf(out.Path(), 0, false);
     AppendChecksum(out.Path());
     VerifyCompacted(out.Path());
     out.Commit(target);

@@ -159,6 +159,8 @@ bool Flush(Handle h) {
 } // write() already reached the file system
 
 bool Sync(Handle h) {
+  if (Injected(Op::Sync))
+    return false;
   return h >= 0 && ::fdatasync(h) == 0;
 }
 

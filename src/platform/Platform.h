@@ -89,7 +89,7 @@ std::string ErrorText(int code);
 
 // Test seam: after `countdown` more successful calls of `op`, the next call
 // fails with an I/O error. A negative countdown switches injection off.
-enum class Op { Open, Read, Write, Seek, Rename, Any };
+enum class Op { Open, Read, Write, Seek, Rename, Sync, Any };
 void InjectFailure(Op op, int countdown);
 void ClearInjectedFailures();
 

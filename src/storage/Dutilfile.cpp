@@ -152,7 +152,7 @@ int def_unused(const std::string &name) {
   }
 }
 
-bool compress_bf(const std::string &name, int minPercent) {
+bool compress_bf(const std::string &name, int minPercent, bool sync) {
   // def_unused never goes below 0, so minPercent <= 0 always compacts.
   if (minPercent > 0 && minPercent > def_unused(name))
     return false;
@@ -199,7 +199,7 @@ bool compress_bf(const std::string &name, int minPercent) {
         c.SWrite(b, 8);
       }
       c.Flush();
-      if (!platform::Sync(c.Handle))
+      if (sync && !platform::Sync(c.Handle))
         OutSystemError(copyReal);
       c.Close();
       w.Close();

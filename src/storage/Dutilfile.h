@@ -24,7 +24,9 @@ int def_unused(const std::string &name);
 // directory order, contiguous, no links or deleted records. The compacted copy
 // name + "$" replaces the file by one atomic rename; on any failure the file is
 // untouched, the copy is removed and the failure raised. Returns false.
-bool compress_bf(const std::string &name, int minPercent);
+// The copy reaches the disk before the rename unless `sync` is false (for a
+// temporary file whose own final rename is not synchronised either).
+bool compress_bf(const std::string &name, int minPercent, bool sync = true);
 // Writes the counted strings of a simple block file as lines of text. Returns 0.
 int WfSf(const std::string &blockName, const std::string &textName);
 // Builds a simple block file from the "*"-terminated segments of a text file.

@@ -205,6 +205,27 @@ TEST(CompressBf, AFailureLeavesTheOriginalIntact) {
   }
 }
 
+// The copy is synchronised before the rename unless the caller says not to:
+// a failing synchronisation fails the first and does not touch the second.
+TEST(CompressBf, CopyIsSynchronisedUnlessTheCallerDeclines) {
+  bb::TempDir t;
+  Scattered().Write(t / "a");
+  Scattered().Write(t / "b");
+  const std::string before = ReadAll(t / "a");
+  platform::InjectFailure(platform::Op::Sync, 0);
+  ZError e = CatchZ([&] { compress_bf(t / "a", 0); });
+  EXPECT_EQ(e.HelpContext, 99);
+  EXPECT_EQ(ReadAll(t / "a"), before);
+  EXPECT_FALSE(platform::FileExists(t / "a$"));
+  platform::InjectFailure(platform::Op::Sync, 0);
+  EXPECT_FALSE(compress_bf(t / "b", 0, false));
+  platform::ClearInjectedFailures();
+  compress_bf(t / "a", 0);
+  EXPECT_EQ(ReadAll(t / "b"), ReadAll(t / "a")) << "the same compacted bytes either way";
+  EXPECT_NE(ReadAll(t / "b"), before);
+  EXPECT_FALSE(platform::FileExists(t / "b$"));
+}
+
 TEST(CompressBf, DamagedFileIsReportedAndKept) {
   bb::TempDir t;
   Image img(1);
