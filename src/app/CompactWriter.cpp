@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "Cursor.h"
 #include "Drec.h"
 #include "Dwfile.h"
 #include "Platform.h"
@@ -14,13 +15,6 @@ namespace {
 constexpr size_t ChecksumBlock = 512;
 constexpr size_t FlushAt = 256 * ChecksumBlock;
 constexpr size_t TrailerSize = 4 + 4;
-
-uint32_t GetU32(const char *p) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i)
-    v = (v << 8) | static_cast<uint8_t>(p[i]);
-  return v;
-}
 
 [[noreturn]] void Damaged(const std::string &path, const std::string &what) {
   throw ZError("Файл " + path + " записан с ошибкой: " + what, 0);
@@ -243,8 +237,8 @@ void VerifyCompacted(const std::string &path) {
   char head[8];
   if (!in.Take(head, 8))
     Damaged(path, "нет заголовка");
-  const uint32_t endAdr = GetU32(head);
-  const uint64_t count = GetU32(head + 4);
+  const uint32_t endAdr = Get32(head);
+  const uint64_t count = Get32(head + 4);
   if (in.FileSize != static_cast<int64_t>(endAdr) + static_cast<int64_t>(TrailerSize))
     Damaged(path, "размер не совпадает с концом данных");
   in.SetLimit(endAdr);
@@ -254,9 +248,9 @@ void VerifyCompacted(const std::string &path) {
   std::vector<uint32_t> lens(static_cast<size_t>(count));
   uint64_t at = LenHeader + LenLogInfo * count;
   for (uint64_t i = 0; i < count; ++i) {
-    if (!in.Take(b, 8) || GetU32(b) != at)
+    if (!in.Take(b, 8) || Get32(b) != at)
       Damaged(path, "логический файл " + std::to_string(i) + " не на своем месте");
-    lens[i] = GetU32(b + 4);
+    lens[i] = Get32(b + 4);
     at += lens[i];
   }
   if (at != endAdr)
@@ -270,7 +264,7 @@ void VerifyCompacted(const std::string &path) {
         Damaged(path, "файл обрывается");
       const uint16_t len = static_cast<uint16_t>(static_cast<uint8_t>(prefix[5]) |
                                                  static_cast<uint8_t>(prefix[6]) << 8);
-      if ((prefix[0] & DeletedFlag) != 0 || GetU32(prefix + 1) != EmptyAdr || len == 0 ||
+      if ((prefix[0] & DeletedFlag) != 0 || Get32(prefix + 1) != EmptyAdr || len == 0 ||
           len > UseLenRec)
         Damaged(path, "неверная запись в логическом файле " + std::to_string(i));
       if (!in.Skip(len, &last))
@@ -285,6 +279,6 @@ void VerifyCompacted(const std::string &path) {
   char extra;
   if (!in.Take(trailer, TrailerSize) || in.Take(&extra, 1))
     Damaged(path, "размер не совпадает с концом данных");
-  if (GetU32(trailer) != in.Sum || GetU32(trailer + 4) != in.Carry)
+  if (Get32(trailer) != in.Sum || Get32(trailer + 4) != in.Carry)
     Damaged(path, "контрольная сумма не совпадает");
 }

@@ -9,6 +9,7 @@
 
 #include "Boib.h"
 #include "CompactWriter.h"
+#include "Cursor.h"
 #include "Dsfile.h"
 #include "Dutilfile.h"
 #include "Dwfile.h"
@@ -84,11 +85,6 @@ void SumBlocks(SFile &f, int64_t limit, uint32_t &sum, uint32_t &carry) {
     if (got < want)
       break;
   }
-}
-
-void PutU32(char *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 // A logical file of the target must fit the 32-bit lengths of the format.
@@ -187,8 +183,8 @@ void AppendChecksum(const std::string &path) {
   uint32_t sum = 0, carry = 0;
   SumBlocks(f, -1, sum, carry);
   char trailer[TrailerSize];
-  PutU32(trailer, sum);
-  PutU32(trailer + 4, carry);
+  Put32(trailer, sum);
+  Put32(trailer + 4, carry);
   f.Seek(0, 2);
   f.SWrite(trailer, TrailerSize);
   f.Close();

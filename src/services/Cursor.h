@@ -30,3 +30,17 @@ int32_t LoadInt(const unsigned char *&cur, const unsigned char *end);
 double LoadDouble(const unsigned char *&cur, const unsigned char *end);
 std::string LoadText(const unsigned char *&cur, const unsigned char *end);
 uint64_t LoadIntNumeric(const unsigned char *&cur, const unsigned char *end);
+
+// Fixed-place access to a 32-bit little-endian value in a buffer the caller
+// has already bounded (headers, directory entries, record prefixes).
+inline uint32_t Get32(const void *at) {
+  const auto *p = static_cast<const unsigned char *>(at);
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline void Put32(void *at, uint32_t v) {
+  auto *p = static_cast<unsigned char *>(at);
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+  p[2] = static_cast<unsigned char>(v >> 16);
+  p[3] = static_cast<unsigned char>(v >> 24);
+}

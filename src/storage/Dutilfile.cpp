@@ -5,6 +5,7 @@
 #include <exception>
 #include <vector>
 
+#include "Cursor.h"
 #include "Dpath.h"
 #include "Drec.h"
 #include "Dsfile.h"
@@ -13,17 +14,6 @@
 #include "Zmsg.h"
 
 namespace {
-
-void Put32(unsigned char *p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-
-uint32_t Get32(const unsigned char *p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // Runs f; a ZError passes unchanged (it names the file and the fault, and
 // 999 must stay silent), anything else becomes the system error report.

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "Cursor.h"
 #include "Dkod.h"
 #include "Dpath.h"
 #include "Zmsg.h"
@@ -11,17 +12,6 @@
 namespace {
 
 constexpr char EndRecord[LenEof] = {0, '\xFF', '\xFF', '\xFF', '\xFF', 1, 0, EofMark};
-
-void Put32(unsigned char *p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-
-uint32_t Get32(const unsigned char *p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 uint16_t Get16(const unsigned char *p) {
   return static_cast<uint16_t>(p[0] | p[1] << 8);

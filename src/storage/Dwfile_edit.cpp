@@ -5,6 +5,7 @@
 // as dead space until compaction.
 #include <memory>
 
+#include "Cursor.h"
 #include "Dwfile.h"
 #include "Zmsg.h"
 
@@ -15,17 +16,6 @@ struct Prefix {
   uint32_t link = EmptyAdr;
   uint16_t len = 0;
 };
-
-void Put32(unsigned char *p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-
-uint32_t Get32(const unsigned char *p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 std::string Signed(uint32_t v) {
   return std::to_string(static_cast<int32_t>(v));
