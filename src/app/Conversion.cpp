@@ -10,6 +10,7 @@
 #include "Boib.h"
 #include "CompactWriter.h"
 #include "Cursor.h"
+#include "Dpath.h"
 #include "Dsfile.h"
 #include "Dutilfile.h"
 #include "Dwfile.h"
@@ -107,7 +108,10 @@ void Same(uint64_t got, uint64_t want, const std::string &path) {
 
 } // namespace
 
-Engine::Engine() {
+Engine::Engine() : PlainNamesBefore_(gPlainNames) {
+  // The converter loads no aliases: every name it is given is a real path,
+  // also one with "#" in it.
+  gPlainNames = true;
   InitBuf();
   Boib_ = std::make_unique<BoibFieldList>();
 }
@@ -115,6 +119,7 @@ Engine::Engine() {
 Engine::~Engine() {
   Boib_.reset();
   DeInitBuf();
+  gPlainNames = PlainNamesBefore_;
 }
 
 bool Engine::IsSourceEdition(const std::string &path) {

@@ -74,6 +74,7 @@ private:
                    const TempFolder &work, const std::string &label);
 
   std::unique_ptr<BoibFieldList> Boib_;
+  bool PlainNamesBefore_;
 };
 
 // The "-k" name of a target: "-k" before the last dot of the file name (never

@@ -118,9 +118,11 @@ std::string GetAliasPath(const std::string &alias) {
   return MatchCase(path);
 }
 
+bool gPlainNames = false;
+
 std::string GetRealName(const std::string &name) {
   const size_t hash = name.find('#');
-  if (hash == std::string::npos)
+  if (hash == std::string::npos || gPlainNames)
     return name;
   const std::string alias = Trim(Upper(name.substr(0, hash)));
   const std::string rest = Trim(name.substr(hash + 1));

@@ -16,6 +16,12 @@ struct TAliasItem {
 extern std::unique_ptr<std::vector<TAliasItem>> tAlias; // sorted by name after SortAliases
 extern std::unique_ptr<std::vector<std::string>> tPath; // one path per record
 
+// When true, every name is a plain path and GetRealName returns it unchanged.
+// A program that never loads aliases (the converter) sets it, so that a "#"
+// in a real folder or file name is not taken for an alias reference. False at
+// start: the library resolves aliases.
+extern bool gPlainNames;
+
 // Resolves a name: alias + rest -> GetAliasPath(alias) + rest; "ALIAS#" ->
 // the alias text itself; "#" with nothing around -> ZError(name, 6).
 std::string GetRealName(const std::string &name);

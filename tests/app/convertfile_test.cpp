@@ -91,6 +91,19 @@ TEST_F(ConvertFileTest, NewTargetNeedsNoQuestion) {
   EXPECT_EQ(samples::ReadFileBytes(Path("new.IMS")), Want);
 }
 
+// The converter loads no aliases, so a "#" in a real folder or file name is
+// part of the path, not an alias reference.
+TEST_F(ConvertFileTest, PathsWithHashConvert) {
+  ASSERT_TRUE(platform::MakeDirs(Path("data#1")));
+  ASSERT_TRUE(platform::CopyFile(Path("s.IMS"), Path("data#1/s#2.IMS")));
+  EXPECT_TRUE(E->IsSourceEdition(Path("data#1/s#2.IMS")));
+  const ConvertOutcome out =
+      E->ConvertFile(Path("data#1/s#2.IMS"), Path("out#3/t.IMS"), 1, ExistingTarget::Ask);
+  EXPECT_TRUE(out.ok);
+  EXPECT_TRUE(Shown.empty());
+  EXPECT_EQ(samples::ReadFileBytes(Path("out#3/t.IMS")), Want);
+}
+
 TEST_F(ConvertFileTest, ExistingKNameIsReplaced) {
   samples::WriteFileBytes(Path("t.IMS"), "old");
   samples::WriteFileBytes(Path("t-k.IMS"), "older copy");

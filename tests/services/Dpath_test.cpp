@@ -145,4 +145,15 @@ TEST_F(Aliases, UpperCasedPathFindsTheRealFolder) {
   EXPECT_TRUE(platform::RemoveTree(tmp));
 }
 
+// A program that loads no aliases takes every name as a plain path.
+TEST_F(Aliases, PlainNamesPassEveryNameUnchanged) {
+  Load();
+  gPlainNames = true;
+  EXPECT_EQ(GetRealName("cfg#cfg.zep"), "cfg#cfg.zep");
+  EXPECT_EQ(GetRealName("/data#1/a.ims"), "/data#1/a.ims");
+  EXPECT_EQ(GetRealName("#"), "#");
+  gPlainNames = false;
+  EXPECT_EQ(GetRealName("cfg#cfg.zep"), "C:\\PROG\\CFG\\cfg.zep");
+}
+
 } // namespace
