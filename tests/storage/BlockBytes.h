@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "Dwfile.h"
 #include "Platform.h"
 #include "Zmsg.h"
 
@@ -37,6 +38,20 @@ public:
   ~InDir() { (void)::chdir(old.c_str()); }
   std::string old;
 };
+
+inline std::string Body(const WRec &r) {
+  return std::string(r.Data, r.Len);
+}
+
+// Reads logical file n to its end (bounded) and returns the bodies.
+inline std::vector<std::string> ReadAllRecs(WFile &w, uint32_t n) {
+  std::vector<std::string> out;
+  WRec r;
+  w.WOpen_file(n);
+  for (int i = 0; i < 10000 && w.WRead(&r); ++i)
+    out.push_back(Body(r));
+  return out;
+}
 
 inline std::string ReadAll(const std::string &path) {
   std::ifstream in(path, std::ios::binary);

@@ -9,24 +9,12 @@
 
 namespace {
 
+using bb::Body;
 using bb::CatchZ;
 using bb::EndRec;
 using bb::Image;
+using bb::ReadAllRecs;
 using bb::Rec;
-
-std::string Body(const WRec &r) {
-  return std::string(r.Data, r.Len);
-}
-
-// Reads logical file n to its end (bounded) and returns the bodies.
-std::vector<std::string> ReadAllRecs(WFile &w, uint32_t n) {
-  std::vector<std::string> out;
-  WRec r;
-  w.WOpen_file(n);
-  for (int i = 0; i < 10000 && w.WRead(&r); ++i)
-    out.push_back(Body(r));
-  return out;
-}
 
 // Logical file 0: edition; 1: a chain with a deleted record, a replaced
 // record whose new version sits elsewhere, and a continuation; 2: empty.

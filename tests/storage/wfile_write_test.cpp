@@ -9,23 +9,12 @@
 
 namespace {
 
+using bb::Body;
 using bb::CatchZ;
 using bb::EndRec;
 using bb::ReadAll;
+using bb::ReadAllRecs;
 using bb::Rec;
-
-std::string Body(const WRec &r) {
-  return std::string(r.Data, r.Len);
-}
-
-std::vector<std::string> ReadAllRecs(WFile &w, uint32_t n) {
-  std::vector<std::string> out;
-  WRec r;
-  w.WOpen_file(n);
-  for (int i = 0; i < 10000 && w.WRead(&r); ++i)
-    out.push_back(Body(r));
-  return out;
-}
 
 void Fill(WRec &r, const std::string &body, uint8_t flag = 0) {
   std::memcpy(r.Data, body.data(), body.size());
