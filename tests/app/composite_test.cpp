@@ -264,29 +264,8 @@ TEST_F(CompositeTest, InjectedFailuresLeaveNothingBehind) {
   shape.models = {Part(1, 1, 3), Part(1, 2, 3)};
   const samples::CompositeSample cs = samples::WriteComposite(Path("s.IMP"), shape);
   const std::string want = expect::Composite(cs);
-  for (platform::Op op : {platform::Op::Open, platform::Op::Write, platform::Op::Rename}) {
-    int failures = 0;
-    for (int countdown = 0; countdown < 5000; ++countdown) {
-      SCOPED_TRACE(testing::Message() << "op " << int(op) << " countdown " << countdown);
-      Shown.clear();
-      samples::WriteFileBytes(Path("t.IMP"), "old");
-      platform::InjectFailure(op, countdown);
-      const bool failed = E->ConvertComposite(Path("s.IMP"), Path("t.IMP"));
-      platform::ClearInjectedFailures();
-      const std::string got = samples::ReadFileBytes(Path("t.IMP"));
-      EXPECT_TRUE(TempLeft().empty());
-      EXPECT_EQ(FilesIn(Dir), (std::vector<std::string>{"s.IMP", "systmp", "t.IMP"}));
-      if (!failed) {
-        EXPECT_TRUE(got == want) << "a reported success must give the exact bytes";
-        break;
-      }
-      ++failures;
-      EXPECT_EQ(got, "old");
-      ASSERT_FALSE(Shown.empty());
-      EXPECT_EQ(Shown.back().Text, FailText(Path("s.IMP")));
-    }
-    EXPECT_GT(failures, 0);
-  }
+  SweepInjectedFailures({platform::Op::Open, platform::Op::Write, platform::Op::Rename}, ".IMP",
+                        want, [&] { return E->ConvertComposite(Path("s.IMP"), Path("t.IMP")); });
 }
 
 } // namespace

@@ -389,30 +389,10 @@ TEST_F(ModelTest, InjectedFailuresLeaveNothingBehind) {
   shape.innerRecords = 30;
   const samples::ModelSample m = samples::WriteModel(Path("s.IMS"), shape);
   const std::string want = expect::Model(m, 1);
-  for (platform::Op op : {platform::Op::Open, platform::Op::Read, platform::Op::Write,
-                          platform::Op::Seek, platform::Op::Rename}) {
-    int failures = 0;
-    for (int countdown = 0; countdown < 5000; ++countdown) {
-      SCOPED_TRACE(testing::Message() << "op " << int(op) << " countdown " << countdown);
-      Shown.clear();
-      samples::WriteFileBytes(Path("t.IMS"), "old");
-      platform::InjectFailure(op, countdown);
-      const bool failed = E->ConvertModel(Path("s.IMS"), Path("t.IMS"), 1);
-      platform::ClearInjectedFailures();
-      const std::string got = samples::ReadFileBytes(Path("t.IMS"));
-      EXPECT_TRUE(TempLeft().empty());
-      EXPECT_EQ(FilesIn(Dir), (std::vector<std::string>{"s.IMS", "systmp", "t.IMS"}));
-      if (!failed) {
-        EXPECT_TRUE(got == want) << "a reported success must give the exact bytes";
-        break;
-      }
-      ++failures;
-      EXPECT_EQ(got, "old");
-      ASSERT_FALSE(Shown.empty());
-      EXPECT_EQ(Shown.back().Text, FailText(Path("s.IMS")));
-    }
-    EXPECT_GT(failures, 0) << "the injection never struck";
-  }
+  SweepInjectedFailures({platform::Op::Open, platform::Op::Read, platform::Op::Write,
+                         platform::Op::Seek, platform::Op::Rename},
+                        ".IMS", want,
+                        [&] { return E->ConvertModel(Path("s.IMS"), Path("t.IMS"), 1); });
 }
 
 // ---- the pieces -------------------------------------------------------------

@@ -38,12 +38,7 @@ struct EditFixture : ::testing::Test {
   // Bodies of logical file n as a fresh reader meets them.
   std::vector<std::string> Chain(uint32_t n) {
     WFile f(path, true);
-    WRec r;
-    std::vector<std::string> out;
-    f.WOpen_file(n);
-    while (f.WRead(&r))
-      out.emplace_back(r.Data, r.Len);
-    return out;
+    return bb::ReadAllRecs(f, n);
   }
   uint32_t DiskEndAdr() { return Get32(ReadAll(path), 0); }
   uint32_t DiskAdr(uint32_t n) { return Get32(ReadAll(path), 8 + 8 * n); }

@@ -27,12 +27,7 @@ struct StreamFixture : ::testing::Test {
   // Record bodies of logical file n, read as plain records.
   std::vector<std::string> Bodies(uint32_t n) {
     WFile f(path, true);
-    WRec r;
-    std::vector<std::string> out;
-    f.WOpen_file(n);
-    while (f.WRead(&r))
-      out.emplace_back(r.Data, r.Len);
-    return out;
+    return bb::ReadAllRecs(f, n);
   }
   // A composite file whose logical file 1 holds the given record bodies.
   void WriteRecords(const std::vector<std::string> &bodies) {

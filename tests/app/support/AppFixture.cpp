@@ -1,5 +1,7 @@
 #include "AppFixture.h"
 
+#include "BlockBuilder.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -60,6 +62,34 @@ std::vector<std::string> AppTest::FilesIn(const std::string &folder) const {
     names.push_back(e.name);
   std::sort(names.begin(), names.end());
   return names;
+}
+
+void AppTest::SweepInjectedFailures(std::initializer_list<platform::Op> ops, const std::string &ext,
+                                    const std::string &want, const std::function<bool()> &convert) {
+  const std::string source = "s" + ext, target = "t" + ext;
+  for (platform::Op op : ops) {
+    int failures = 0;
+    for (int countdown = 0; countdown < 5000; ++countdown) {
+      SCOPED_TRACE(testing::Message() << "op " << int(op) << " countdown " << countdown);
+      Shown.clear();
+      samples::WriteFileBytes(Path(target), "old");
+      platform::InjectFailure(op, countdown);
+      const bool failed = convert();
+      platform::ClearInjectedFailures();
+      const std::string got = samples::ReadFileBytes(Path(target));
+      EXPECT_TRUE(TempLeft().empty());
+      EXPECT_EQ(FilesIn(Dir), (std::vector<std::string>{source, "systmp", target}));
+      if (!failed) {
+        EXPECT_TRUE(got == want) << "a reported success must give the exact bytes";
+        break;
+      }
+      ++failures;
+      EXPECT_EQ(got, "old");
+      ASSERT_FALSE(Shown.empty());
+      EXPECT_EQ(Shown.back().Text, "файл " + Path(source) + "\nне удается преобразовать");
+    }
+    EXPECT_GT(failures, 0) << "the injection never struck";
+  }
 }
 
 std::vector<std::string> AppTest::Texts() const {

@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Conversion.h"
+#include "Platform.h"
 #include "Zmsg.h"
 
 class AppTest : public ::testing::Test {
@@ -24,6 +27,13 @@ protected:
   std::vector<std::string> TempLeft() const;
   // Files in a folder of the scratch area (names only, sorted).
   std::vector<std::string> FilesIn(const std::string &folder) const;
+
+  // Runs `convert` (source "s" + ext into target "t" + ext, which holds "old")
+  // with a failure of each op injected at every countdown until a conversion
+  // succeeds. A reported success must give `want` exactly; a failure leaves
+  // "old", ends with the failure message, and no stray file anywhere.
+  void SweepInjectedFailures(std::initializer_list<platform::Op> ops, const std::string &ext,
+                             const std::string &want, const std::function<bool()> &convert);
 
   // Texts shown, in order, and the kinds they were shown as.
   std::vector<MsgRequest> Shown;
