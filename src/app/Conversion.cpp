@@ -47,8 +47,13 @@ std::string EditionMessage(const std::string &source) {
 // own message (EmbedFile); leads to the failure path like a ZError.
 struct StepFailed {};
 
-bool IsSelf(const std::string &source, const std::string &target) {
-  return source == target || platform::SameFile(source, target);
+// True, after showing the "сам в себя" refusal, when target is the source:
+// the same text, or the same file under another spelling or through a link.
+bool RefusedAsSelf(const std::string &source, const std::string &target) {
+  if (source != target && !platform::SameFile(source, target))
+    return false;
+  ShowMessage(SelfMessage);
+  return true;
 }
 
 // Reads until `count` bytes or the end of the file; returns the bytes read.
@@ -288,10 +293,8 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
 }
 
 bool Engine::ConvertModel(const std::string &source, const std::string &target, uint8_t kind) {
-  if (IsSelf(source, target)) {
-    ShowMessage(SelfMessage);
+  if (RefusedAsSelf(source, target))
     return true;
-  }
   try {
     TempFolder work;
     TempTarget out(target);
@@ -319,10 +322,8 @@ bool Engine::ConvertPart(const std::string &part, const std::string &out, uint8_
 }
 
 bool Engine::ConvertComposite(const std::string &source, const std::string &target) {
-  if (IsSelf(source, target)) {
-    ShowMessage(SelfMessage);
+  if (RefusedAsSelf(source, target))
     return true;
-  }
   try {
     TempFolder work;
     TempTarget out(target);
@@ -422,10 +423,8 @@ ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string 
   ConvertOutcome outcome;
   outcome.target = target;
   try {
-    if (IsSelf(source, target)) {
-      ShowMessage(SelfMessage);
+    if (RefusedAsSelf(source, target))
       return outcome;
-    }
     const bool exists = platform::FileExists(target);
     bool replace = false;
     if (exists && policy == ExistingTarget::Replace)
@@ -441,10 +440,8 @@ ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string 
     std::string final = target;
     if (exists && !replace) {
       final = KName(target);
-      if (IsSelf(source, final)) {
-        ShowMessage(SelfMessage);
+      if (RefusedAsSelf(source, final))
         return outcome;
-      }
     }
     outcome.target = final;
 

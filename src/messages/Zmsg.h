@@ -91,6 +91,20 @@ std::string creat_msg(const std::string &args, int32_t number);
 void OutErr(const std::string &text, int32_t number); // 999 shows nothing
 void OutErr(const ZError *e);                         // null or 999: nothing
 void OutErr(const ZError &e);
+
+// Runs close() for a destructor: a ZError it raises is shown through OutErr,
+// anything else is swallowed; nothing leaves.
+template <class Close> void CloseAndReport(Close close) noexcept {
+  try {
+    close();
+  } catch (const ZError &e) {
+    try {
+      OutErr(e);
+    } catch (...) {
+    }
+  } catch (...) {
+  }
+}
 void OutErrLog(const std::string &text, int32_t number, const std::string &errFile,
                const std::string &warFile);
 void OutWar(const std::string &text, int32_t number); // composes number + 1000

@@ -80,15 +80,7 @@ void SFile::SeekHandle(int64_t at) {
 }
 
 SFile::~SFile() {
-  try {
-    Close();
-  } catch (const ZError &e) {
-    try {
-      OutErr(e);
-    } catch (...) {
-    }
-  } catch (...) {
-  }
+  CloseAndReport([this] { Close(); });
 }
 
 void SFile::SysError() const {

@@ -589,13 +589,5 @@ void WFile::Close() {
 }
 
 WFile::~WFile() {
-  try {
-    Close();
-  } catch (const ZError &e) {
-    try {
-      OutErr(e);
-    } catch (...) {
-    }
-  } catch (...) {
-  }
+  CloseAndReport([this] { Close(); });
 }

@@ -20,14 +20,7 @@ std::string FailText(const std::string &source) {
 const char EmbedText[] = "Неопределенная ошибка при создании файлов ИМСП";
 
 Layout Messy(uint64_t seed) {
-  Layout l;
-  l.seed = seed;
-  l.scatter = true;
-  l.deletedPlain = 0.2;
-  l.deletedLinked = 0.2;
-  l.replaced = 0.2;
-  l.deadMax = 200;
-  return l;
+  return MessyLayout(seed, 200);
 }
 
 samples::ModelSpec Part(uint8_t kind, uint64_t seed, uint32_t count = 4) {

@@ -38,14 +38,7 @@ std::vector<samples::Records> ReadBack(const std::string &path) {
 }
 
 Layout Messy(uint64_t seed) {
-  Layout l;
-  l.seed = seed;
-  l.scatter = true;
-  l.deletedPlain = 0.2;
-  l.deletedLinked = 0.2;
-  l.replaced = 0.2;
-  l.deadMax = 300;
-  return l;
+  return MessyLayout(seed, 300);
 }
 
 class ModelTest : public AppTest {};

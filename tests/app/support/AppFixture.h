@@ -12,9 +12,24 @@
 #include <string>
 #include <vector>
 
+#include "BlockBuilder.h"
 #include "Conversion.h"
 #include "Platform.h"
 #include "Zmsg.h"
+
+// A source layout with everything a reader must get through: scattered
+// chains, deleted records with and without links, replaced records and dead
+// space of up to deadMax bytes between records.
+inline samples::Layout MessyLayout(uint64_t seed, uint32_t deadMax) {
+  samples::Layout l;
+  l.seed = seed;
+  l.scatter = true;
+  l.deletedPlain = 0.2;
+  l.deletedLinked = 0.2;
+  l.replaced = 0.2;
+  l.deadMax = deadMax;
+  return l;
+}
 
 class AppTest : public ::testing::Test {
 protected:
