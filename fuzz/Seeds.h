@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "Drec.h"
-#include "Dutilfile.h"
-#include "Dwfile.h"
+#include "BlockFile.h"
+#include "BlockFileUtils.h"
+#include "Messages.h"
 #include "Platform.h"
-#include "Zmsg.h"
+#include "RecordBuffer.h"
 
 namespace fuzzing {
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "Messages.h"
 #include "Platform.h"
 #include "Seeds.h"
-#include "Zmsg.h"
 
 #ifdef ZEP_FUZZ_MODELS
 #include "ModelBuilder.h"

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <memory>
 
+#include "BlockFile.h"
+#include "Checksum.h"
 #include "Cursor.h"
-#include "Drec.h"
-#include "Dwfile.h"
+#include "Messages.h"
 #include "Platform.h"
-#include "Uks_sum.h"
-#include "Zmsg.h"
+#include "RecordBuffer.h"
 
 namespace {
 

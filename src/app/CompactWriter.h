@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Dsfile.h"
+#include "PlainFile.h"
 
 class WFile;
 class WRec;

@@ -7,19 +7,19 @@
 #include <optional>
 #include <vector>
 
-#include "Boib.h"
+#include "BilingualText.h"
+#include "BlockFile.h"
+#include "BlockFileUtils.h"
+#include "BoibRecord.h"
+#include "Checksum.h"
 #include "CompactWriter.h"
 #include "Cursor.h"
-#include "Dpath.h"
-#include "Dsfile.h"
-#include "Dutilfile.h"
-#include "Dwfile.h"
 #include "FileKinds.h"
+#include "Messages.h"
+#include "PathAliases.h"
+#include "PlainFile.h"
 #include "Platform.h"
-#include "Uks_sum.h"
-#include "Utslang.h"
 #include "WorkFiles.h"
-#include "Zmsg.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "Drec.h"
+#include "RecordBuffer.h"
 
 class WFile;
 class TempFolder;

@@ -2,8 +2,8 @@
 
 #include "FileKinds.h"
 #include "FileSearch.h"
+#include "Messages.h"
 #include "Platform.h"
-#include "Zmsg.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <random>
 
+#include "Messages.h"
 #include "Platform.h"
-#include "Zmsg.h"
 
 TempFolder::TempFolder() : Path_(platform::MakeTempDir("zepconv-")) {
   if (Path_.empty())

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "Dwfile.h"
+#include "BlockFile.h"
 
 // A private folder made for one conversion and removed with everything in it
 // when the object goes, whether the conversion succeeded or not.

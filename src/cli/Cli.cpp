@@ -1,17 +1,17 @@
 #include "Cli.h"
 
+#include "BilingualText.h"
+#include "BlockFile.h"
+#include "BlockFileUtils.h"
+#include "Checksum.h"
 #include "Conversion.h"
-#include "Drec.h"
-#include "Dutilfile.h"
-#include "Dwfile.h"
 #include "FileKinds.h"
 #include "FileSearch.h"
 #include "MassConversion.h"
+#include "Messages.h"
 #include "Platform.h"
+#include "RecordBuffer.h"
 #include "SampleTree.h"
-#include "Uks_sum.h"
-#include "Utslang.h"
-#include "Zmsg.h"
 
 #include <cstdlib>
 #include <iomanip>

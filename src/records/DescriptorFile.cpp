@@ -1,10 +1,10 @@
 // Descriptor lists read from the descriptor file "CFG#Boib.sfr".
 #include <memory>
 
+#include "BlockFile.h"
 #include "Cursor.h"
-#include "Drec.h"
-#include "Dwfile.h"
-#include "Fun_struct.h"
+#include "RecordBuffer.h"
+#include "RecordLayout.h"
 
 WFile *Boib = nullptr;
 

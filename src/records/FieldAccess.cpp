@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "Drec.h"
-#include "Fun_struct.h"
-#include "Utslang.h"
-#include "Zmsg.h"
+#include "BilingualText.h"
+#include "Messages.h"
+#include "RecordBuffer.h"
+#include "RecordLayout.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Packed dates and times, their texts and the date parser.
 #include <cstdio>
 
+#include "BilingualText.h"
 #include "Cursor.h"
-#include "Fun_struct.h"
-#include "Utslang.h"
-#include "Zmsg.h"
+#include "Messages.h"
+#include "RecordLayout.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "Cursor.h"
 
-#include "Zmsg.h"
+#include "Messages.h"
 
 #include <cstring>
 

@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include "AppFixture.h"
+#include "BlockFile.h"
+#include "BlockFileUtils.h"
 #include "Conversion.h"
-#include "Dutilfile.h"
-#include "Dwfile.h"
 #include "Expected.h"
 #include "FileKinds.h"
 #include "ModelBuilder.h"

@@ -5,9 +5,9 @@
 
 #include "CompactWriter.h"
 #include "Expected.h"
+#include "Messages.h"
 #include "ModelBuilder.h"
 #include "Platform.h"
-#include "Zmsg.h"
 
 namespace {
 

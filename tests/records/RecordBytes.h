@@ -6,9 +6,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "Drec.h"
-#include "Fun_struct.h"
-#include "Utslang.h"
+#include "BilingualText.h"
+#include "RecordBuffer.h"
+#include "RecordLayout.h"
 
 namespace recbytes {
 

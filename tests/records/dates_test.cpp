@@ -1,8 +1,8 @@
 // Packed dates and times, their texts and the date parser.
 #include <gtest/gtest.h>
 
-#include "Fun_struct.h"
-#include "Zmsg.h"
+#include "Messages.h"
+#include "RecordLayout.h"
 
 namespace {
 

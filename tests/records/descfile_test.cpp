@@ -1,14 +1,14 @@
 // Descriptor lists read from a descriptor block file.
 #include <gtest/gtest.h>
 
-#include "Dpath.h"
-#include "Drec.h"
-#include "Dutilfile.h"
-#include "Dwfile.h"
-#include "Fun_struct.h"
+#include "BlockFile.h"
+#include "BlockFileUtils.h"
+#include "Messages.h"
+#include "PathAliases.h"
 #include "Platform.h"
+#include "RecordBuffer.h"
 #include "RecordBytes.h"
-#include "Zmsg.h"
+#include "RecordLayout.h"
 
 using namespace recbytes;
 

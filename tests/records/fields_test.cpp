@@ -4,10 +4,10 @@
 #include <cmath>
 #include <limits>
 
-#include "Drec.h"
-#include "Fun_struct.h"
+#include "Messages.h"
+#include "RecordBuffer.h"
 #include "RecordBytes.h"
-#include "Zmsg.h"
+#include "RecordLayout.h"
 
 using namespace recbytes;
 

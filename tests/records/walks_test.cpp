@@ -3,10 +3,10 @@
 
 #include <random>
 
-#include "Drec.h"
-#include "Fun_struct.h"
+#include "Messages.h"
+#include "RecordBuffer.h"
 #include "RecordBytes.h"
-#include "Zmsg.h"
+#include "RecordLayout.h"
 
 using namespace recbytes;
 

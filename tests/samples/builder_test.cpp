@@ -1,13 +1,13 @@
 // The fixture builders write what the block file reader reads: every file is
 // written here byte by byte and read back through WFile.
 #include "BlockBuilder.h"
-#include "Drec.h"
-#include "Dwfile.h"
+#include "BlockFile.h"
+#include "Checksum.h"
+#include "Messages.h"
 #include "ModelBuilder.h"
 #include "Platform.h"
+#include "RecordBuffer.h"
 #include "SampleTree.h"
-#include "Uks_sum.h"
-#include "Zmsg.h"
 
 #include <gtest/gtest.h>
 

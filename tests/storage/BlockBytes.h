@@ -12,9 +12,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "Dwfile.h"
+#include "BlockFile.h"
+#include "Messages.h"
 #include "Platform.h"
-#include "Zmsg.h"
 
 namespace bb {
 

@@ -14,8 +14,8 @@
 
 #include "BlockBuilder.h"
 #include "Conversion.h"
+#include "Messages.h"
 #include "Platform.h"
-#include "Zmsg.h"
 
 // A source layout with everything a reader must get through: scattered
 // chains, deleted records with and without links, replaced records and dead

@@ -1,0 +1,272 @@
+#include "PlainFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <stdexcept>
+
+#include "Messages.h"
+#include "PathAliases.h"
+
+SFile::SFile(const std::string &name, ZFileMode mode) : Mode(mode) {
+  Name = GetRealName(name);
+  platform::OpenMode how;
+  switch (mode) {
+  case zfmRead:
+  case zfmReadWrite:
+    if (!platform::FileExists(Name))
+      throw ZError(Name, 1);
+    how = mode == zfmRead ? platform::OpenMode::Read : platform::OpenMode::ReadWrite;
+    break;
+  case zfmCreate:
+  case zfmRewrite:
+    if (platform::FileExists(Name)) {
+      if (mode == zfmCreate && !OutSel(Name, 1))
+        throw ZError(Name, 999);
+      platform::RemoveFile(Name); // a failure shows in the open below
+    }
+    how = platform::OpenMode::Create;
+    break;
+  default:
+    throw std::invalid_argument("SFile: unknown file mode " + std::to_string(mode));
+  }
+  int64_t size = 0;
+  Handle = platform::Open(Name, how, &size);
+  if (Handle == platform::InvalidHandle)
+    SysError();
+  PhysSize = size;
+  // A file only read needs no window larger than itself.
+  if (mode == zfmRead && size < BufSize)
+    Cap = std::max<int64_t>(MinBuf, (size + MinBuf - 1) / MinBuf * MinBuf);
+  Buf = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(Cap));
+  HandlePos = 0;
+}
+
+SFile::SFile(const std::string &name, AnonymousFile) : Name(name), Mode(zfmCreate) {
+  Anonymous = true;
+  Buf = std::make_unique_for_overwrite<char[]>(BufSize);
+  // The label shows in the system's listings of open files; its length is limited.
+  const size_t sep = name.rfind(platform::Separator);
+  Handle = platform::OpenAnonymous(name.substr(sep == std::string::npos ? 0 : sep + 1, 200));
+  if (Handle == platform::InvalidHandle)
+    SysError();
+  HandlePos = 0;
+}
+
+void SFile::EndWriting() {
+  if (!Anonymous) {
+    Close();
+    return;
+  }
+  try {
+    Flush();
+  } catch (...) {
+    // The bytes not written are lost with the failure: the file goes too.
+    platform::Close(Handle);
+    Handle = platform::InvalidHandle;
+    throw;
+  }
+  Mode = zfmRead;
+}
+
+void SFile::SeekHandle(int64_t at) {
+  if (HandlePos == at)
+    return; // the handle is there already: no system call
+  HandlePos = -1;
+  if (platform::Seek(Handle, at) < 0)
+    SysError();
+  HandlePos = at;
+}
+
+SFile::~SFile() {
+  CloseAndReport([this] { Close(); });
+}
+
+void SFile::SysError() const {
+  OutSystemError(Name);
+}
+
+void SFile::CheckOpen() const {
+  if (Handle == platform::InvalidHandle) {
+    platform::SetLastError(EBADF);
+    SysError();
+  }
+}
+
+void SFile::WriteBack() {
+  if (DirtyHi <= DirtyLo)
+    return;
+  int64_t at = WinStart + DirtyLo;
+  int64_t n = DirtyHi - DirtyLo;
+  int64_t lo = DirtyLo;
+  // Clean first: a failed write is reported once, not again at every flush.
+  DirtyLo = DirtyHi = 0;
+  SeekHandle(at);
+  HandlePos = -1;
+  if (!platform::Write(Handle, Buf.get() + lo, n))
+    SysError();
+  HandlePos = at + n;
+  PhysSize = std::max(PhysSize, at + n);
+}
+
+void SFile::Load(int64_t at) {
+  WriteBack();
+  WinStart = at;
+  WinLen = 0;
+  SeekHandle(at);
+  HandlePos = -1;
+  int64_t n = platform::Read(Handle, Buf.get(), Cap);
+  if (n < 0)
+    SysError();
+  HandlePos = at + n;
+  WinLen = n;
+}
+
+int SFile::SRead(void *buffer, int count) {
+  if (Mode == zfmCreate || Mode == zfmRewrite)
+    throw ZError(Name, 17);
+  if (count <= 0)
+    return 0;
+  CheckOpen();
+  char *out = static_cast<char *>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    int64_t want = count - done;
+    if (Pos >= WinStart && Pos < WinStart + WinLen) {
+      int64_t n = std::min(want, WinStart + WinLen - Pos);
+      std::memcpy(out + done, Buf.get() + (Pos - WinStart), static_cast<size_t>(n));
+      done += n;
+      Pos += n;
+      continue;
+    }
+    if (want >= Cap) {
+      // A large read bypasses the window; pending bytes reach the file first.
+      WriteBack();
+      SeekHandle(Pos);
+      HandlePos = -1;
+      int64_t n = platform::Read(Handle, out + done, want);
+      if (n < 0)
+        SysError();
+      HandlePos = Pos + n;
+      done += n;
+      Pos += n;
+      break;
+    }
+    Load(Pos);
+    if (WinLen == 0)
+      break; // end of file
+  }
+  return static_cast<int>(done);
+}
+
+void SFile::SWrite(const void *buffer, int count) {
+  if (Mode == zfmRead)
+    throw ZError(Name, 18);
+  if (count <= 0)
+    return;
+  CheckOpen();
+  if (Pos + count > INT_MAX) {
+    platform::SetLastError(EFBIG);
+    SysError();
+  }
+  const char *in = static_cast<const char *>(buffer);
+  bool inWindow = Pos >= WinStart && Pos <= WinStart + WinLen;
+  if (!inWindow || Pos + count > WinStart + Cap) {
+    WriteBack();
+    if (count >= Cap) {
+      SeekHandle(Pos);
+      HandlePos = -1;
+      if (!platform::Write(Handle, in, count))
+        SysError();
+      HandlePos = Pos + count;
+      // The window may hold older bytes of the range just written.
+      if (Pos < WinStart + WinLen && Pos + count > WinStart)
+        WinLen = 0;
+      Pos += count;
+      PhysSize = std::max(PhysSize, Pos);
+      return;
+    }
+    WinStart = Pos;
+    WinLen = 0;
+  }
+  int64_t off = Pos - WinStart;
+  std::memcpy(Buf.get() + off, in, static_cast<size_t>(count));
+  if (DirtyHi <= DirtyLo) {
+    DirtyLo = off;
+    DirtyHi = off + count;
+  } else {
+    DirtyLo = std::min(DirtyLo, off);
+    DirtyHi = std::max(DirtyHi, off + count);
+  }
+  WinLen = std::max(WinLen, off + count);
+  Pos += count;
+}
+
+void SFile::SWrite(const std::string &text) {
+  std::string line = text + "\r\n";
+  SWrite(line.data(), static_cast<int>(line.size()));
+}
+
+int SFile::Seek(int position) {
+  if (position < 0) {
+    platform::SetLastError(EINVAL);
+    SysError();
+  }
+  Pos = position;
+  return position;
+}
+
+int SFile::Seek(int offset, uint32_t origin) {
+  int64_t base;
+  switch (origin) {
+  case 0:
+    base = 0;
+    break;
+  case 1:
+    base = Pos;
+    break;
+  case 2:
+    base = Size();
+    break;
+  default:
+    platform::SetLastError(EINVAL);
+    SysError();
+  }
+  int64_t to = base + offset;
+  if (to < 0 || to > INT_MAX) {
+    platform::SetLastError(EINVAL);
+    SysError();
+  }
+  return Seek(static_cast<int>(to));
+}
+
+int SFile::Size() const {
+  int64_t size = PhysSize;
+  if (DirtyHi > DirtyLo)
+    size = std::max(size, WinStart + DirtyHi);
+  return static_cast<int>(size);
+}
+
+void SFile::Flush() {
+  WriteBack();
+  if (Handle != platform::InvalidHandle && !platform::Flush(Handle))
+    SysError();
+}
+
+void SFile::Close() {
+  if (Handle == platform::InvalidHandle)
+    return;
+  try {
+    WriteBack();
+  } catch (...) {
+    platform::Close(Handle);
+    Handle = platform::InvalidHandle;
+    throw;
+  }
+  platform::Handle h = Handle;
+  Handle = platform::InvalidHandle;
+  WinLen = 0;
+  if (!platform::Close(h))
+    SysError();
+}
