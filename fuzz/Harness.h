@@ -99,9 +99,10 @@ inline void ReadAll(const std::string &path, HarnessResult &out, bool compacted)
     (compacted ? out.compactedRecords : out.records) += recs.records;
     out.errors += recs.errors;
     out.recordErrors += recs.errors;
-    // A chain that runs round is refused after as many records as the file
-    // could hold, and each of them yields at most one item per body byte.
-    ReadStreams(f, (bytes / LenEof + 2) * UseLenRec, out);
+    // A chain that runs round is refused before its records add up to more
+    // bytes than the file holds, and a record yields at most one item per
+    // body byte.
+    ReadStreams(f, bytes + 1, out);
     try {
       f.CompareVersion();
     } catch (const ZError &) {

@@ -128,7 +128,7 @@ uint32_t WFile::WOpen_file(uint32_t n) {
   CheckLogNo(n);
   SeekMain(Dir[n].Adr);
   CurAdr = CurPos;
-  ChainSteps = 0;
+  ChainBytes = 0;
   return Dir[n].Len;
 }
 
@@ -152,24 +152,25 @@ void WFile::FollowLink(uint32_t adr) {
 
 void WFile::WSeek(uint32_t adr) {
   FollowLink(adr);
-  ChainSteps = 0;
+  ChainBytes = 0;
 }
 
 void WFile::WAbsSeek(uint32_t adr) {
   SeekMain(adr);
-  ChainSteps = 0;
+  ChainBytes = 0;
 }
 
-void WFile::CountStep() {
-  // Every record of a chain takes at least LenEof bytes, so a chain that
-  // passes more records than the file can hold runs round in a cycle.
-  const uint32_t limit = static_cast<uint32_t>(Main->Size()) / LenEof + 1;
-  if (++ChainSteps > limit)
-    throw Damaged("цепочка записей зациклена (адрес " + std::to_string(CurPos) + ")");
+void WFile::CountStep(uint32_t len) {
+  // The records of one chain never share a byte, so a chain whose records
+  // add up to more bytes than the file holds runs round in a cycle. Bounding
+  // the bytes rather than the records keeps reading a damaged chain linear in
+  // the size of the file, whatever the lengths of the records in the cycle.
+  ChainBytes += LenPrefix + len;
+  if (ChainBytes > static_cast<uint64_t>(Main->Size()))
+    throw Damaged("цепочка записей зациклена (адрес " + std::to_string(CurAdr) + ")");
 }
 
 void WFile::ReadPrefix(WRec *r) {
-  CountStep();
   CurAdr = CurPos;
   unsigned char p[LenPrefix];
   if (Main->SRead(p, LenPrefix) != static_cast<int>(LenPrefix))
@@ -184,6 +185,7 @@ void WFile::ReadPrefix(WRec *r) {
   const int limit = r->Capacity() < UseLenRec ? r->Capacity() : UseLenRec;
   if (r->Len > limit)
     throw ZError(Name + "|( " + std::to_string(r->Len) + ")|" + std::to_string(limit), 11);
+  CountStep(r->Len);
 }
 
 void WFile::ReadBody(WRec *r, int count) {

@@ -146,7 +146,7 @@ public:
   uint32_t OpenLog = EmptyAdr;
   int Kod = 0;
   uint32_t WriteStart = 0; // simple file: physical offset where writing began
-  uint32_t ChainSteps = 0; // records passed since the chain was entered
+  uint64_t ChainBytes = 0; // bytes of the records passed since the chain was entered
 
   // Item stream state.
   WRec *RBuf = nullptr; // pooled
@@ -173,7 +173,7 @@ private:
   void ReadBody(WRec *r, int count);
   void PassRecord(const WRec *r);
   void FollowLink(uint32_t adr);
-  void CountStep();
+  void CountStep(uint32_t len); // adds a record of body length len to the chain
   void CheckRecLen(int len, int capacity) const;
   SFile &WriteTarget(const char *notWritable);
   uint32_t Append(SFile &f, uint8_t flag, uint32_t link, uint16_t len, const char *body);

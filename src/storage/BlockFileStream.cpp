@@ -112,9 +112,12 @@ bool WFile::WGet(char **item, int &length, FullAdr *at) {
     throw beyond();
   switch (RKind) {
   case KindDelimited: {
-    const std::string_view rest(body + off, strnlen(body + off, len - off));
+    // The item ends at the first delimiter; a zero byte before it ends the
+    // record's text, so the item has no end. Only the item's own bytes are
+    // scanned, which keeps reading a record linear in its length.
+    const std::string_view rest(body + off, len - off);
     const size_t q = rest.find(std::string_view(RDelim, static_cast<size_t>(RDelimLen)));
-    if (q == std::string_view::npos)
+    if (q == std::string_view::npos || std::memchr(body + off, 0, q) != nullptr)
       throw ZError("Для файла " + Name + " не найден конец логической записи", 0);
     ItemAt = NextAt;
     length = static_cast<int>(q);

@@ -307,6 +307,14 @@ TEST_F(StreamFixture, DamagedStreamRecords) {
        std::string("A\0\x02", 3),
        {},
        " не найден конец логической записи"},
+      {"delimiter only after a zero byte",
+       Delim,
+       -1,
+       std::string("A\x02"
+                   "B\0C\x02",
+                   6),
+       {"A"},
+       " не найден конец логической записи"},
       {"count beyond the record",
        "",
        -1,
@@ -345,6 +353,29 @@ TEST_F(StreamFixture, DamagedStreamRecords) {
     EXPECT_EQ(e.HelpContext, 0);
     EXPECT_EQ(e.Message, "Для файла " + f.Name + c.text);
   }
+}
+
+// A record whose link leads back to itself: a reader that bounded the chain
+// by the number of records it could hold would hand out thousands of copies
+// of a large record before refusing it; no chain may yield more than the file.
+TEST_F(StreamFixture, StreamThroughALoopingChainEndsBeforeTheFileIsReadTwice) {
+  const uint32_t first = 8 + 2 * 8;
+  const std::string body(10000, 'x');
+  const std::string loop = Rec(0, first, body);
+  const uint32_t end1 = first + static_cast<uint32_t>(loop.size());
+  WriteAll(path, Header(end1 + 8, 2) + Entry(end1, 8) +
+                     Entry(first, static_cast<uint32_t>(loop.size())) + loop + EndRec());
+  WFile f(path, true);
+  f.WBOpenFile(1, nullptr, 1);
+  char *item = nullptr;
+  int len = 0;
+  uint64_t items = 0;
+  ZError e = CatchZ([&] {
+    while (f.WGet(&item, len, nullptr))
+      ++items;
+  });
+  EXPECT_NE(e.Message.find("зациклена"), std::string::npos) << e.Message;
+  EXPECT_LE(items, body.size()) << "the looping record was read more than once";
 }
 
 TEST_F(StreamFixture, SavedPositionOutsideTheBodyIsRefused) {
