@@ -363,12 +363,14 @@ void WFile::WUpdateTmp(uint32_t adr, WRec *r, int count) {
 void WFile::WCreat_file(uint32_t n) {
   if (!Composite)
     throw ZError("Файл " + Name + " не является составным", 0);
-  CheckLogNo(n);
   if (OpenLog != EmptyAdr) {
     const uint32_t old = OpenLog;
     WClose_file(old, true);
     throw ZError("Для файла " + Name + " не выполнено закрытие файла " + Signed(old), 0);
   }
+  // The number is checked after the state: a creation left open is committed
+  // whatever number the new one names.
+  CheckLogNo(n);
   Written = 0;
   OpenLog = n;
   try {
@@ -389,7 +391,6 @@ void WFile::WCreat_file(uint32_t n) {
 void WFile::WClose_file(uint32_t n, bool commit) {
   if (!Composite)
     throw ZError("Файл " + Name + " не является составным", 0);
-  CheckLogNo(n);
   if (!Tmp)
     throw ZError("Закрытие файла невозможно для несуществующего файла TMP$", 0);
   if (OpenLog == EmptyAdr)
@@ -401,6 +402,9 @@ void WFile::WClose_file(uint32_t n, bool commit) {
                      Signed(open),
                  0);
   }
+  // Reached only with n the open number, which WCreat_file checked; kept so
+  // that no entry beyond Dir is ever written.
+  CheckLogNo(n);
   if (Tmp->Mode != zfmRead) {
     // The end record ends the area; a repeated commit after a failure finds
     // the area already closed and reopened for reading.
