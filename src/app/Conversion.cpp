@@ -113,10 +113,7 @@ void Same(uint64_t got, uint64_t want, const std::string &path) {
 
 } // namespace
 
-Engine::Engine() : PlainNamesBefore_(gPlainNames) {
-  // The converter loads no aliases: every name it is given is a real path,
-  // also one with "#" in it.
-  gPlainNames = true;
+Engine::Engine() : PlainNames_(std::make_unique<ScopedPlainNames>()) {
   InitBuf();
   Boib_ = std::make_unique<BoibFieldList>();
 }
@@ -124,7 +121,6 @@ Engine::Engine() : PlainNamesBefore_(gPlainNames) {
 Engine::~Engine() {
   Boib_.reset();
   DeInitBuf();
-  gPlainNames = PlainNamesBefore_;
 }
 
 bool Engine::IsSourceEdition(const std::string &path) {

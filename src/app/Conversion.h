@@ -18,6 +18,7 @@
 
 class WFile;
 class TempFolder;
+class ScopedPlainNames;
 struct BoibFieldList;
 
 // What happens when the target of ConvertFile already exists.
@@ -73,8 +74,10 @@ private:
   bool ConvertPart(const std::string &part, const std::string &out, uint8_t kind,
                    const TempFolder &work, const std::string &label);
 
+  // The converter loads no aliases: every name it is given is a real path,
+  // also one with "#" in it.
+  std::unique_ptr<ScopedPlainNames> PlainNames_;
   std::unique_ptr<BoibFieldList> Boib_;
-  bool PlainNamesBefore_;
 };
 
 // The "-k" name of a target: "-k" before the last dot of the file name (never

@@ -9,6 +9,7 @@
 #include "FileSearch.h"
 #include "MassConversion.h"
 #include "Messages.h"
+#include "PathAliases.h"
 #include "Platform.h"
 #include "RecordBuffer.h"
 #include "SampleTree.h"
@@ -444,6 +445,8 @@ bool ReadTrailer(const std::string &path, uint64_t at, uint32_t &sum, uint32_t &
 } // namespace
 
 BlockFileReport InspectBlockFile(const std::string &path) {
+  // A name with "#" is a real path, as for the conversions.
+  ScopedPlainNames plain;
   BlockFileReport r;
   r.size = platform::FileSize(path);
   if (r.size < 0) {

@@ -265,6 +265,17 @@ TEST_F(CliTest, VerifyAcceptsSoundFilesAndNamesWhatIsWrong) {
   EXPECT_EQ(Run({"info", dir_ + "missing.bf"}), ExitFailed);
 }
 
+// Every name is a plain path, as in convert and mass: a "#" in a folder or
+// file name is not an alias reference.
+TEST_F(CliTest, InfoAndVerifyTakeNamesWithHashAsPlainPaths) {
+  const std::string src = Model("data#1/x#2.IMS");
+  EXPECT_EQ(Run({"verify", src}), ExitOk) << out << err;
+  EXPECT_EQ(out, "OK: " + src + "\n");
+  EXPECT_EQ(Run({"info", src}), ExitOk) << out << err;
+  EXPECT_NE(out.find("checksum trailer: present, matches\n"), std::string::npos) << out;
+  EXPECT_TRUE(err.empty()) << err;
+}
+
 TEST_F(CliTest, SampleWritesTheTree) {
   EXPECT_EQ(Run({"sample", dir_ + "tree"}), ExitOk) << err;
   EXPECT_NE(out.find("convertible: " + dir_ + "tree/zero.IMS\n"), std::string::npos) << out;
