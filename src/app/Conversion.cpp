@@ -225,6 +225,9 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
 
   std::string boibRecord;
   if (boib) {
+    // Logical file 1 is replaced by the Boib record alone, but read whole first,
+    // as copying it would: damage anywhere in it fails the conversion.
+    CompactedLength(*src, 1, Rec);
     src->WOpen_file(1);
     if (!src->WRead(&Rec))
       throw ZError("В файле " + source + " отсутствует запись Boib", 0);

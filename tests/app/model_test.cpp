@@ -300,6 +300,22 @@ const Damage Damages[] = {
        samples::SetByte(p, m.image.recordAdr[1][0] + 5, 0);
        samples::SetByte(p, m.image.recordAdr[1][0] + 6, 0);
      }},
+    // Logical file 1 of a kind with a Boib record is read whole before it is
+    // replaced, so damage after the Boib record fails the conversion too.
+    {"record of length 0 after the Boib record", 1, nullptr,
+     [](const std::string &p, const samples::ModelSample &m) {
+       samples::SetByte(p, m.image.recordAdr[1][1] + 5, 0);
+       samples::SetByte(p, m.image.recordAdr[1][1] + 6, 0);
+     }},
+    {"record longer than 20000 after the Boib record", 2, nullptr,
+     [](const std::string &p, const samples::ModelSample &m) {
+       samples::SetByte(p, m.image.recordAdr[1][2] + 5, 0x21);
+       samples::SetByte(p, m.image.recordAdr[1][2] + 6, 0x4E); // 20001
+     }},
+    {"link beyond the end of the data after the Boib record", 11, nullptr,
+     [](const std::string &p, const samples::ModelSample &m) {
+       samples::SetU32(p, m.image.recordAdr[1][3] + 1, m.image.endAdr + 1);
+     }},
     {"record longer than 20000", 9, nullptr,
      [](const std::string &p, const samples::ModelSample &m) {
        samples::SetByte(p, m.image.recordAdr[4][0] + 5, 0x21);
