@@ -125,11 +125,8 @@ Engine::~Engine() {
 
 bool Engine::IsSourceEdition(const std::string &path) {
   try {
-    WFile f(path, true);
-    f.WOpen_file(0);
     // An empty logical file 0 leaves the end record "@" in Rec, which fails below.
-    f.WRead(&Rec);
-    f.Close();
+    WFile::ReadEditionRecord(path, Rec);
     return Rec.Len >= SourceEdition.size() &&
            std::memcmp(Rec.Data, SourceEdition.data(), SourceEdition.size()) == 0;
   } catch (...) {

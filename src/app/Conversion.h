@@ -42,7 +42,9 @@ public:
   Engine &operator=(const Engine &) = delete;
 
   // True when `path` is a block file whose logical file 0 begins with
-  // "5-2.10.5". Opens the file read-only. Never raises, never shows anything.
+  // "5-2.10.5". Opens the file read-only and reads only that record: a file
+  // damaged elsewhere passes, and its conversion reports the damage. Never
+  // raises, never shows anything.
   bool IsSourceEdition(const std::string &path);
 
   // The one road by which a file is converted: the edition gate, the same-file

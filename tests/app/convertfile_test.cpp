@@ -186,6 +186,17 @@ TEST_F(ConvertFileTest, OtherEditionIsRefusedAndTargetKept) {
   EXPECT_FALSE(platform::FileExists(Path("u.IMS")));
 }
 
+// A file of the source edition that is damaged beyond its edition record is
+// not called a file of another edition: its conversion fails visibly.
+TEST_F(ConvertFileTest, DamagedFileOfTheSourceEditionFailsInsteadOfBeingRefused) {
+  samples::Truncate(Path("s.IMS"), SourceBytes.size() - 100);
+  const ConvertOutcome out = E->ConvertFile(Path("s.IMS"), Path("t.IMS"), 1, ExistingTarget::Copy);
+  EXPECT_FALSE(out.ok);
+  EXPECT_EQ(Texts(), std::vector<std::string>{FailText(Path("s.IMS"))});
+  EXPECT_FALSE(platform::FileExists(Path("t.IMS")));
+  EXPECT_TRUE(TempLeft().empty());
+}
+
 TEST_F(ConvertFileTest, KindDecidesTheProcedure) {
   // The same file converted as a kind without Boib record keeps logical file 1.
   EXPECT_TRUE(E->ConvertFile(Path("s.IMS"), Path("as5.BNP"), 5, ExistingTarget::Copy).ok);

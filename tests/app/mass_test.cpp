@@ -293,6 +293,23 @@ TEST_F(MassTest, WithoutTheFailureQuestionTheRunGoesOn) {
   EXPECT_TRUE(rep.results[1].ok);
 }
 
+// A file of the source edition cut short is listed and fails in the run,
+// never passed over in silence.
+TEST_F(MassTest, DamagedFileOfTheSourceEditionIsListedAndFails) {
+  Model("a.IMS", 1, 1);
+  Model("b.IMS", 1, 2);
+  Truncate(Src + "a.IMS", ReadFileBytes(Src + "a.IMS").size() - 100);
+  MassRequest req = Request(ExistingTarget::Copy);
+  req.askAfterFailure = false;
+  const MassReport rep = MassConvert(*E, req);
+  ASSERT_EQ(rep.results.size(), 2u);
+  EXPECT_EQ(rep.results[0].source, Src + "a.IMS");
+  EXPECT_FALSE(rep.results[0].ok);
+  EXPECT_TRUE(rep.results[1].ok);
+  EXPECT_EQ(rep.failed(), 1);
+  EXPECT_FALSE(platform::FileExists(Dst + "a.IMS"));
+}
+
 TEST_F(MassTest, UntickedRowsAreSkippedAndKindsComeFromTheirHeader) {
   Model("a.IMS", 1, 1);
   Model("b.IMS", 1, 2);

@@ -516,6 +516,15 @@ TEST_F(PiecesTest, KNameGoesBeforeTheExtensionOfTheFileName) {
 }
 
 TEST_F(PiecesTest, EditionCheck) {
+  const std::string model = samples::BuildModel(samples::ModelSpec{}).image.bytes;
+  auto damaged = [&](const std::function<void(std::string &)> &damage,
+                     const std::string &edition = "5-2.10.5") {
+    std::string b = model;
+    const uint32_t adr0 = samples::GetU32(b, 8);
+    b.replace(adr0 + samples::kPrefixSize, 8, edition);
+    damage(b);
+    return b;
+  };
   struct Case {
     const char *what;
     std::string bytes;
@@ -528,6 +537,23 @@ TEST_F(PiecesTest, EditionCheck) {
       {"short edition", samples::BuildEmptyBlockFile(3, "5-2.10").bytes, false, false},
       {"converted edition", samples::BuildEmptyBlockFile(3, "5-2.10.3").bytes, false, false},
       {"empty logical file 0", samples::BuildBlockFile({{}, {}, {}}).bytes, false, false},
+      // Only the first record of logical file 0 counts: damage elsewhere is
+      // met, and reported, by the conversion.
+      {"source edition, tail cut off",
+       damaged([](std::string &b) { b.resize(b.size() - 100); }), true, false},
+      {"source edition, EndAdr beyond the end",
+       damaged([](std::string &b) { samples::PutU32(b, 0, static_cast<uint32_t>(b.size()) + 9); }),
+       true, false},
+      {"source edition, Count beyond the file",
+       damaged([](std::string &b) { samples::PutU32(b, 4, 0x10000000u); }), true, false},
+      {"source edition, entry of logical file 2 broken",
+       damaged([](std::string &b) { samples::PutU32(b, 8 + 8 * 2, 0x7FFFFFF0u); }), true, false},
+      {"other edition, tail cut off",
+       damaged([](std::string &b) { b.resize(b.size() - 100); }, "5-2.10.4"), false, false},
+      {"edition record of length 0",
+       damaged([](std::string &b) { samples::PutU16(b, samples::GetU32(b, 8) + 5, 0); }), false,
+       true},
+      {"no logical file 0", damaged([](std::string &b) { samples::PutU32(b, 4, 0); }), false, true},
       {"not a block file", "hello", false, true},
       {"empty file", "", false, true},
   };
