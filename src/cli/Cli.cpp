@@ -211,7 +211,7 @@ int Convert(const Args &a, std::ostream &out, std::ostream &err) {
   ScopedPresenter p(Presenter(out, err));
   Engine engine;
   const ConvertOutcome r = engine.ConvertFile(source, target, kind->code, *policy);
-  if (!r.ok) {
+  if (!r.ok()) {
     ShowMessage("Преобразование завершено с ошибкой!");
     out << "failed: " << source << "\n";
     return ExitFailed;
@@ -269,8 +269,8 @@ int Mass(const Args &a, std::ostream &out, std::ostream &err) {
   req.policy = *policy;
   req.askAfterFailure = false; // "Прервать преобразование?" is answered no
   req.onResult = [&out](const MassResult &r) {
-    if (r.ok)
-      out << "converted: " << r.source << " -> " << r.target << "\n";
+    if (r.ok())
+      out << "converted: " << r.source << " -> " << r.outcome.target << "\n";
     else
       out << "failed: " << r.source << "\n";
     out.flush();
