@@ -158,6 +158,11 @@ void ChecksumFile::Drain(bool all) {
   Buf.erase(Buf.begin(), Buf.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
+void ChecksumFile::Push() {
+  Drain(false);
+  F.Flush();
+}
+
 void ChecksumFile::Finish() {
   Drain(true);
   const char trailer[8] = {static_cast<char>(Sum),         static_cast<char>(Sum >> 8),

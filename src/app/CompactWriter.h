@@ -36,6 +36,9 @@ class ChecksumFile final : public ByteSink {
 public:
   explicit ChecksumFile(const std::string &path); // created; must not exist
   void Bytes(const char *p, size_t n) override;
+  // Writes every whole 512-byte block so far to the file now, so that a
+  // failure to write them is raised here; the rest waits for more bytes.
+  void Push();
   void Finish(); // writes the rest and the trailer, then closes
   uint64_t Size() const { return Total; }
 

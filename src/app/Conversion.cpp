@@ -33,6 +33,8 @@ constexpr char Sp2[] = "\x02";
 const std::string SelfMessage =
     "Файлы \"Откуда\" и \"Куда\" совпадают.\nПреобразование \"сам в себя\" невозможно!";
 const std::string EmbedMessage = "Неопределенная ошибка при создании файлов ИМСП";
+// How messages name the unpacked inner file of a model.
+const std::string InnerFileLabel = " (вложенный файл)";
 
 std::string FailMessage(const std::string &source) {
   return "файл " + source + "\nне удается преобразовать";
@@ -44,8 +46,26 @@ std::string EditionMessage(const std::string &source) {
 }
 
 // Raised inside a conversion when a step reported failure after showing its
-// own message (EmbedFile); leads to the failure path like a ZError.
+// own message (EmbedFile); leads to the failure path like a ZError. The step
+// has noted its reason.
 struct StepFailed {};
+
+// Splits the argument text of an operating-system failure (OutSystemError):
+// "NAME#(system text[Win=XXXXXXXX])", or "system text[Win=XXXXXXXX]" without a name.
+bool SplitSystemError(const std::string &m, std::string &name, std::string &sys) {
+  const size_t win = m.rfind("[Win=");
+  if (win == std::string::npos)
+    return false;
+  const size_t open = m.rfind("#(", win);
+  if (open == std::string::npos) {
+    name.clear();
+    sys = m.substr(0, win);
+  } else {
+    name = m.substr(0, open);
+    sys = m.substr(open + 2, win - open - 2);
+  }
+  return true;
+}
 
 // True, after showing the "сам в себя" refusal, when target is the source:
 // the same text, or the same file under another spelling or through a link.
@@ -113,10 +133,98 @@ void Same(uint64_t got, uint64_t want, const std::string &path) {
 
 } // namespace
 
-Engine::Engine() : PlainNamesBefore_(gPlainNames) {
-  // The converter loads no aliases: every name it is given is a real path,
-  // also one with "#" in it.
-  gPlainNames = true;
+std::string ErrorReason(const ZError &e) {
+  std::string name, sys;
+  if (e.HelpContext == 99 && SplitSystemError(e.Message, name, sys))
+    return name.empty() ? sys : name + ": " + sys;
+  return creat_msg(e.Message, e.HelpContext);
+}
+
+std::string ClosingMessage(const ConvertOutcome &outcome) {
+  switch (outcome.status) {
+  case ConvertStatus::Converted:
+    return "Преобразование завершено.";
+  case ConvertStatus::Failed:
+    return "Преобразование завершено с ошибкой!";
+  case ConvertStatus::Refused:
+    break;
+  }
+  return {};
+}
+
+void Engine::Start() {
+  ShownNames_.clear();
+  Reason_.clear();
+}
+
+void Engine::ShowAs(const std::string &temp, const std::string &shown) {
+  std::erase_if(ShownNames_, [&](const auto &p) { return p.first == temp; });
+  // Longer names first, so that a companion ("$$") is replaced before its base name.
+  const auto at = std::find_if(ShownNames_.begin(), ShownNames_.end(),
+                               [&](const auto &p) { return p.first.size() < temp.size(); });
+  ShownNames_.insert(at, {temp, shown});
+}
+
+void Engine::ShowTargetAs(const std::string &temp, const std::string &target) {
+  ShowAs(temp, target);
+  ShowAs(temp + "$", target);
+  ShowAs(temp + TmpSuffix, target);
+  // A composed message has every "$" turned into a space, the "$$" of the
+  // temporary area too.
+  ShowAs(temp + "  ", target);
+}
+
+// While it lives, every message shown names the user's files: also those the
+// storage layer shows itself (a file closed while a failure is handled).
+class Engine::NamingPresenter {
+public:
+  explicit NamingPresenter(const Engine &e)
+      : Naming([&e, next = CurrentPresenter()](const MsgRequest &r) {
+          MsgRequest named = r;
+          named.Text = e.Named(r.Text);
+          if (next)
+            return next(named);
+          ScopedPresenter standard(nullptr); // the default presenter, for this one message
+          return Present(named);
+        }) {}
+
+private:
+  ScopedPresenter Naming;
+};
+
+std::string Engine::Named(std::string text) const {
+  for (const auto &[temp, shown] : ShownNames_)
+    for (size_t at = text.find(temp); at != std::string::npos;
+         at = text.find(temp, at + shown.size()))
+      text.replace(at, temp.size(), shown);
+  return text;
+}
+
+ZError Engine::Named(const ZError &e) const {
+  return ZError(Named(e.Message), e.HelpContext);
+}
+
+void Engine::Show(const ZError &e) const {
+  OutErr(Named(e));
+}
+
+void Engine::NoteFailure(const std::exception_ptr &error) {
+  if (!Reason_.empty() || !error)
+    return;
+  try {
+    std::rethrow_exception(error);
+  } catch (const ZError &e) {
+    Reason_ = ErrorReason(Named(e));
+  } catch (const StepFailed &) {
+    // The step noted its own reason.
+  } catch (const std::exception &e) {
+    Reason_ = e.what();
+  } catch (...) {
+    Reason_ = "неизвестная ошибка";
+  }
+}
+
+Engine::Engine() : PlainNames_(std::make_unique<ScopedPlainNames>()) {
   InitBuf();
   Boib_ = std::make_unique<BoibFieldList>();
 }
@@ -124,21 +232,38 @@ Engine::Engine() : PlainNamesBefore_(gPlainNames) {
 Engine::~Engine() {
   Boib_.reset();
   DeInitBuf();
-  gPlainNames = PlainNamesBefore_;
 }
 
-bool Engine::IsSourceEdition(const std::string &path) {
+SourceCheck Engine::CheckSource(const std::string &path) {
+  Rec.Len = 0;
+  platform::SetLastError(0);
+  if (!platform::FileExists(path)) {
+    const int code = platform::LastError();
+    if (platform::DirExists(path))
+      return {SourceState::Unreadable, "это папка, а не файл"};
+    return {SourceState::Unreadable,
+            code != 0 ? platform::ErrorText(code) : std::string("это не обычный файл")};
+  }
   try {
-    WFile f(path, true);
-    f.WOpen_file(0);
     // An empty logical file 0 leaves the end record "@" in Rec, which fails below.
-    f.WRead(&Rec);
-    f.Close();
-    return Rec.Len >= SourceEdition.size() &&
-           std::memcmp(Rec.Data, SourceEdition.data(), SourceEdition.size()) == 0;
+    WFile::ReadEditionRecord(path, Rec);
+    const bool source = Rec.Len >= SourceEdition.size() &&
+                        std::memcmp(Rec.Data, SourceEdition.data(), SourceEdition.size()) == 0;
+    return {source ? SourceState::Convertible : SourceState::OtherEdition, {}};
+  } catch (const ZError &e) {
+    Rec.Len = 0;
+    // The file could not be opened or read at all (missing by now, no
+    // permission, an I/O error), as against a file that is not a block file
+    // of this edition.
+    std::string name, sys;
+    if (e.HelpContext == 99 && SplitSystemError(e.Message, name, sys))
+      return {SourceState::Unreadable, sys};
+    if (e.HelpContext == 1)
+      return {SourceState::Unreadable, ErrorReason(e)};
+    return {SourceState::OtherEdition, {}};
   } catch (...) {
     Rec.Len = 0;
-    return false;
+    return {SourceState::OtherEdition, {}};
   }
 }
 
@@ -151,9 +276,11 @@ std::string KName(const std::string &target) {
   return folder + name.substr(0, dot) + "-k" + name.substr(dot);
 }
 
-bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath) {
+bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath, std::exception_ptr *error) {
   std::unique_ptr<SFile> in;
   bool failed = false;
+  // The message names the system's last error: only one of this step counts.
+  platform::SetLastError(0);
   try {
     in = std::make_unique<SFile>(plainPath, zfmRead);
     std::vector<char> chunk(EmbedSink::Size);
@@ -169,6 +296,8 @@ bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath) {
   } catch (...) {
     failed = true;
     OutUnDefError(EmbedMessage);
+    if (error)
+      *error = std::current_exception();
     try {
       f.WClose_file(n, true);
     } catch (...) {
@@ -211,6 +340,7 @@ void AppendChecksum(const std::string &path) {
 void Engine::ModelSteps(const std::string &source, const std::string &out, uint8_t kind,
                         const TempFolder &work) {
   const std::string inner = work.File("bl");
+  ShowAs(inner, Named(source) + InnerFileLabel);
   const bool boib = HasBoib(kind);
 
   OpenBlock src;
@@ -229,6 +359,9 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
 
   std::string boibRecord;
   if (boib) {
+    // Logical file 1 is replaced by the Boib record alone, but read whole first,
+    // as copying it would: damage anywhere in it fails the conversion.
+    CompactedLength(*src, 1, Rec);
     src->WOpen_file(1);
     if (!src->WRead(&Rec))
       throw ZError("В файле " + source + " отсутствует запись Boib", 0);
@@ -275,12 +408,18 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
   } else {
     Same(CopyCompacted(*src, 1, Rec, target, false), lens[1], source);
   }
-  {
+  // Embedding the inner file; a failure here is reported as EmbedFile reports one.
+  platform::SetLastError(0);
+  try {
     EmbedSink embedded(target);
     embedded.Head(innerLens);
     for (uint32_t j = 0; j < innerCount; ++j)
       Same(CopyCompacted(*bl, j, Rec, embedded, true), innerLens[j], inner);
     embedded.Finish();
+    target.Push(); // so that a failure to write the embedded bytes shows here
+  } catch (...) {
+    OutUnDefError(EmbedMessage);
+    throw;
   }
   for (uint32_t i = 3; i < count; ++i)
     Same(CopyCompacted(*src, i, Rec, target, false), lens[i], source);
@@ -293,16 +432,22 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
 }
 
 bool Engine::ConvertModel(const std::string &source, const std::string &target, uint8_t kind) {
-  if (RefusedAsSelf(source, target))
+  Start();
+  NamingPresenter naming(*this);
+  if (RefusedAsSelf(source, target)) {
+    Reason_ = SelfMessage;
     return true;
+  }
   try {
     TempFolder work;
     TempTarget out(target);
+    ShowTargetAs(out.Path(), target);
     ModelSteps(source, out.Path(), kind, work);
     VerifyCompacted(out.Path());
     out.Commit(target);
     return false;
   } catch (...) {
+    NoteFailure(std::current_exception());
   }
   ShowMessage(FailMessage(source));
   return true;
@@ -314,6 +459,7 @@ bool Engine::ConvertPart(const std::string &part, const std::string &out, uint8_
     ModelSteps(part, out, kind, work);
     return false;
   } catch (...) {
+    NoteFailure(std::current_exception());
   }
   RemoveBlockFile(out);
   platform::RemoveFile(work.File("bl"));
@@ -322,11 +468,16 @@ bool Engine::ConvertPart(const std::string &part, const std::string &out, uint8_
 }
 
 bool Engine::ConvertComposite(const std::string &source, const std::string &target) {
-  if (RefusedAsSelf(source, target))
+  Start();
+  NamingPresenter naming(*this);
+  if (RefusedAsSelf(source, target)) {
+    Reason_ = SelfMessage;
     return true;
+  }
   try {
     TempFolder work;
     TempTarget out(target);
+    ShowTargetAs(out.Path(), target);
     OpenBlock src, dst;
     uint32_t count = 0;
     // Failures while the source is opened or the target created are shown
@@ -336,7 +487,8 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
       count = src->Header.Count;
       creat_bf(out.Path(), static_cast<int>(count), std::string(NewEdition).c_str());
     } catch (const ZError &e) {
-      OutErr(e);
+      Show(e);
+      NoteFailure(std::current_exception());
       throw StepFailed{};
     }
     dst.Open(out.Path());
@@ -369,11 +521,14 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
       part->Close();
       part.reset();
       ConvertPart(partPath(i), convertedPath(i), kind, work, Cp1251ToUtf8(names[i]));
-      const bool failed = EmbedFile(*dst, 2, convertedPath(i));
+      std::exception_ptr error;
+      const bool failed = EmbedFile(*dst, 2, convertedPath(i), &error);
       platform::RemoveFile(partPath(i));
       RemoveBlockFile(convertedPath(i));
-      if (failed)
+      if (failed) {
+        NoteFailure(error);
         throw StepFailed{};
+      }
     };
 
     // The walk keeps its record in a buffer of its own: the part conversions
@@ -386,6 +541,10 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
           finish(started - 1, KindIMS);
         if (started >= names.size())
           throw ZError("В файле " + source + " моделей больше, чем имен", 0);
+        // Messages about a part name the composite and the part's stored name.
+        const std::string label = source + " (модель " + Cp1251ToUtf8(names[started]) + ")";
+        ShowAs(partPath(started), label);
+        ShowAs(convertedPath(started), label);
         platform::RemoveFile(partPath(started));
         part.emplace(partPath(started), zfmCreate);
         ++started;
@@ -413,6 +572,7 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
     out.Commit(target);
     return false;
   } catch (...) {
+    NoteFailure(std::current_exception());
   }
   ShowMessage(FailMessage(source));
   return true;
@@ -420,11 +580,18 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
 
 ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string &target,
                                    uint8_t kind, ExistingTarget policy) {
+  Start();
   ConvertOutcome outcome;
   outcome.target = target;
+  auto refuse = [&](Refusal why, std::string reason) {
+    outcome.status = ConvertStatus::Refused;
+    outcome.refusal = why;
+    outcome.reason = std::move(reason);
+    return outcome;
+  };
   try {
     if (RefusedAsSelf(source, target))
-      return outcome;
+      return refuse(Refusal::SameFile, SelfMessage);
     const bool exists = platform::FileExists(target);
     bool replace = false;
     if (exists && policy == ExistingTarget::Replace)
@@ -432,16 +599,19 @@ ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string 
     else if (exists && policy == ExistingTarget::Ask)
       replace = AskYesNo("Заменить файл?\n" + target);
 
-    if (!IsSourceEdition(source)) {
+    const SourceCheck check = CheckSource(source);
+    if (check.state != SourceState::Convertible) {
       ShowMessage(EditionMessage(source));
-      return outcome;
+      if (check.state == SourceState::Unreadable)
+        return refuse(Refusal::NoSource, check.reason);
+      return refuse(Refusal::OtherEdition, EditionMessage(source));
     }
 
     std::string final = target;
     if (exists && !replace) {
       final = KName(target);
       if (RefusedAsSelf(source, final))
-        return outcome;
+        return refuse(Refusal::SameFile, SelfMessage);
     }
     outcome.target = final;
 
@@ -451,12 +621,18 @@ ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string 
 
     const bool failed =
         kind == KindComposite ? ConvertComposite(source, final) : ConvertModel(source, final, kind);
-    outcome.ok = !failed;
+    outcome.status = failed ? ConvertStatus::Failed : ConvertStatus::Converted;
+    if (failed)
+      outcome.reason = Reason_.empty() ? FailMessage(source) : Reason_;
   } catch (const ZError &e) {
-    OutErr(e);
+    Show(e);
     ShowMessage(FailMessage(source));
+    outcome.status = ConvertStatus::Failed;
+    outcome.reason = ErrorReason(Named(e));
   } catch (...) {
     ShowMessage(FailMessage(source));
+    outcome.status = ConvertStatus::Failed;
+    outcome.reason = FailMessage(source);
   }
   return outcome;
 }

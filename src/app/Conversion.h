@@ -11,13 +11,18 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "Messages.h"
 #include "RecordBuffer.h"
 
 class WFile;
 class TempFolder;
+class ScopedPlainNames;
 struct BoibFieldList;
 
 // What happens when the target of ConvertFile already exists.
@@ -27,10 +32,55 @@ enum class ExistingTarget {
   Ask, // AskYesNo("Заменить файл?\n" + target): Yes replaces, No gives the "-k" name
 };
 
-struct ConvertOutcome {
-  bool ok = false;    // true when the file was converted
-  std::string target; // where the converted file went (the "-k" name when chosen)
+// How ConvertFile ended.
+enum class ConvertStatus {
+  Converted, // the target is written
+  Refused,   // refused before anything was done; see Refusal
+  Failed,    // the conversion ran and failed; no target was written
 };
+
+// Why a file was refused.
+enum class Refusal {
+  None,
+  SameFile,     // the target is the source itself ("сам в себя")
+  OtherEdition, // not a block file of edition 2.10.5
+  NoSource,     // the source does not exist, is not a plain file or cannot be opened
+};
+
+struct ConvertOutcome {
+  ConvertStatus status = ConvertStatus::Failed;
+  Refusal refusal = Refusal::None;
+  // Where the converted file went, or would have gone (the "-k" name when chosen).
+  std::string target;
+  // Refused or failed: why, as one text for the front ends, besides the
+  // messages the engine has shown. A failure gives the error that ended it:
+  // its composed text, or "NAME: system text" for a failure of the operating
+  // system. Names in it are the user's paths, never temporary ones.
+  std::string reason;
+  bool ok() const { return status == ConvertStatus::Converted; }
+};
+
+// The closing message a front end shows after ConvertFile: "Преобразование
+// завершено." after a conversion, "Преобразование завершено с ошибкой!" after a
+// failure; empty after a refusal, whose own message has said everything.
+std::string ClosingMessage(const ConvertOutcome &outcome);
+
+// What the edition check finds in a file.
+enum class SourceState {
+  Convertible,  // a block file of edition 2.10.5
+  OtherEdition, // opened and read, but not a block file of edition 2.10.5
+  Unreadable,   // missing, not a plain file, or refused by the system
+};
+
+struct SourceCheck {
+  SourceState state = SourceState::Unreadable;
+  std::string reason; // Unreadable: why, in the system's words where it gave them
+};
+
+// One line for a front end from an error: its composed text, or "NAME: system
+// text" for a failure of the operating system ("system text" alone when it
+// names nothing).
+std::string ErrorReason(const ZError &e);
 
 // Created once by the window or the command line; one conversion at a time.
 class Engine {
@@ -40,9 +90,16 @@ public:
   Engine(const Engine &) = delete;
   Engine &operator=(const Engine &) = delete;
 
-  // True when `path` is a block file whose logical file 0 begins with
-  // "5-2.10.5". Opens the file read-only. Never raises, never shows anything.
-  bool IsSourceEdition(const std::string &path);
+  // The edition check: Convertible when `path` is a block file whose logical
+  // file 0 begins with "5-2.10.5". Opens the file read-only and reads only
+  // that record: a file damaged elsewhere passes, and its conversion reports
+  // the damage. Unreadable when the file is missing, is no plain file, or the
+  // system refuses to open or read it; OtherEdition for everything else.
+  // Never raises, never shows anything.
+  SourceCheck CheckSource(const std::string &path);
+  bool IsSourceEdition(const std::string &path) {
+    return CheckSource(path).state == SourceState::Convertible;
+  }
 
   // The one road by which a file is converted: the edition gate, the same-file
   // refusal, the decision for an existing target, the target folder and the
@@ -59,6 +116,9 @@ public:
   // Converts a composite file into `target`. True = failed, as above.
   bool ConvertComposite(const std::string &source, const std::string &target);
 
+  // Why the last ConvertModel or ConvertComposite failed (see ConvertOutcome::reason).
+  const std::string &FailureReason() const { return Reason_; }
+
   WRec Rec; // the shared record buffer
 
   // The Boib field list (612 descriptors), built by the constructor.
@@ -73,8 +133,28 @@ private:
   bool ConvertPart(const std::string &part, const std::string &out, uint8_t kind,
                    const TempFolder &work, const std::string &label);
 
+  // A conversion starts with no names to replace and no reason.
+  void Start();
+  // From now on, messages and reasons name `shown` where they would name the
+  // temporary file `temp`.
+  void ShowAs(const std::string &temp, const std::string &shown);
+  // The temporary target and the storage layer's companions of it ("$", "$$").
+  void ShowTargetAs(const std::string &temp, const std::string &target);
+  std::string Named(std::string text) const;
+  ZError Named(const ZError &e) const;
+  // Shows e through OutErr, naming the user's files.
+  void Show(const ZError &e) const;
+  // Keeps the reason of the first failure of the conversion.
+  void NoteFailure(const std::exception_ptr &error);
+
+  class NamingPresenter;
+  std::vector<std::pair<std::string, std::string>> ShownNames_; // longest temporary name first
+  std::string Reason_;
+
+  // The converter loads no aliases: every name it is given is a real path,
+  // also one with "#" in it.
+  std::unique_ptr<ScopedPlainNames> PlainNames_;
   std::unique_ptr<BoibFieldList> Boib_;
-  bool PlainNamesBefore_;
 };
 
 // The "-k" name of a target: "-k" before the last dot of the file name (never
@@ -86,7 +166,9 @@ std::string KName(const std::string &target);
 // bytes; the first record has the flag byte 1, the others 0. On failure shows
 // "Неопределенная ошибка при создании файлов ИМСП", commits what was written
 // and returns true. On success logical file n is left open for the caller.
-bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath);
+// When `error` is given, it receives what ended a failure.
+bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath,
+               std::exception_ptr *error = nullptr);
 
 // Replaces logical file 0 of f by one record holding NewEdition.
 void StampEdition(WFile &f);

@@ -50,29 +50,34 @@ namespace {
 // One walk of the tree, each folder listed once: the folders in the order of
 // GetDirList and, folder by folder, the plain files of each.
 void Walk(const std::string &folder, std::vector<std::string> *dirs,
-          std::vector<std::string> *files) {
+          std::vector<std::string> *files, std::vector<UnreadableFolder> *unreadable) {
   if (dirs)
     dirs->push_back(folder);
   std::vector<platform::DirEntry> entries;
-  if (!platform::ListDir(folder, entries))
-    return; // an unreadable folder has nothing to offer
+  if (!platform::ListDir(folder, entries)) {
+    // An unreadable folder has nothing to offer, but the caller may say so.
+    if (unreadable)
+      unreadable->push_back({folder, platform::ErrorText(platform::LastError())});
+    return;
+  }
   if (files)
     for (const auto &e : entries)
       if (e.isFile && !e.isDir && !e.isHidden)
         files->push_back(folder + e.name);
   for (const auto &e : entries)
     if (e.isDir && !e.isLink && !e.isHidden)
-      Walk(folder + e.name + platform::Separator, dirs, files);
+      Walk(folder + e.name + platform::Separator, dirs, files, unreadable);
 }
 
 } // namespace
 
 void GetDirList(const std::string &folder, std::vector<std::string> &list) {
-  Walk(folder, &list, nullptr);
+  Walk(folder, &list, nullptr, nullptr);
 }
 
-void GetTreeFiles(const std::string &folder, std::vector<std::string> &list) {
-  Walk(folder, nullptr, &list);
+void GetTreeFiles(const std::string &folder, std::vector<std::string> &list,
+                  std::vector<UnreadableFolder> *unreadable) {
+  Walk(folder, nullptr, &list, unreadable);
 }
 
 int GetFileList(const std::string &folder, const std::string &mask, std::vector<std::string> &list,

@@ -26,10 +26,18 @@ bool MatchMask(const std::string &name, const std::string &mask);
 int GetFileList(const std::string &folder, const std::string &mask, std::vector<std::string> &list,
                 bool append);
 
+// A folder of the tree that could not be listed, and the system's reason.
+struct UnreadableFolder {
+  std::string path; // ends with the separator
+  std::string reason;
+};
+
 // Appends to `list` the full paths of every plain file of `folder` and its
 // sub-folders in the order of GetFileList, listing each folder once: one walk
-// serves several masks through FilterByMask.
-void GetTreeFiles(const std::string &folder, std::vector<std::string> &list);
+// serves several masks through FilterByMask. Folders that cannot be listed
+// are appended to `unreadable` when it is given.
+void GetTreeFiles(const std::string &folder, std::vector<std::string> &list,
+                  std::vector<UnreadableFolder> *unreadable = nullptr);
 
 // Appends to `list` the paths of `paths` whose file names match `mask`, in
 // their order; returns how many were added.

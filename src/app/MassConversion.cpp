@@ -1,5 +1,7 @@
 #include "MassConversion.h"
 
+#include <algorithm>
+
 #include "FileKinds.h"
 #include "FileSearch.h"
 #include "Messages.h"
@@ -14,8 +16,13 @@ const std::string AbortQuestion = "Прервать преобразование
 } // namespace
 
 void AddKindToSelection(Engine &engine, uint8_t kind, std::vector<std::string> &files,
-                        Selection &sel) {
-  std::erase_if(files, [&](const std::string &p) { return !engine.IsSourceEdition(p); });
+                        Selection &sel, std::vector<Skipped> *skipped) {
+  std::erase_if(files, [&](const std::string &p) {
+    const SourceCheck check = engine.CheckSource(p);
+    if (check.state == SourceState::Unreadable && skipped)
+      skipped->push_back({p, check.reason, kind});
+    return check.state != SourceState::Convertible;
+  });
   if (files.empty())
     return;
   const FileKind *k = KindByCode(kind);
@@ -28,15 +35,20 @@ void AddKindToSelection(Engine &engine, uint8_t kind, std::vector<std::string> &
     sel.push_back({.header = false, .kind = kind, .text = p, .enabled = true, .ticked = true});
 }
 
-Selection BuildSelection(Engine &engine, const std::string &sourceFolder) {
+Selection BuildSelection(Engine &engine, const std::string &sourceFolder,
+                         std::vector<Skipped> *skipped) {
   Selection sel;
   // The tree is walked once; each kind takes its files from the one listing.
   std::vector<std::string> all, files;
-  GetTreeFiles(sourceFolder, all);
+  std::vector<UnreadableFolder> unreadable;
+  GetTreeFiles(sourceFolder, all, &unreadable);
+  if (skipped)
+    for (auto &f : unreadable)
+      skipped->push_back({std::move(f.path), std::move(f.reason), 0});
   for (const FileKind &k : FileKinds()) {
     files.clear();
     FilterByMask(all, std::string("*.") + k.extension, files);
-    AddKindToSelection(engine, k.code, files, sel);
+    AddKindToSelection(engine, k.code, files, sel, skipped);
   }
   return sel;
 }
@@ -77,25 +89,29 @@ bool PrepareMassConversion(const Selection &sel, const std::string &sourceFolder
 }
 
 std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
-                                          bool askAfterFailure,
-                                          const std::function<void(const MassResult &)> &onResult) {
+                                          bool askAfterFailure, const MassResultHook &onResult,
+                                          const MassStartHook &onStart) {
   std::vector<MassResult> results;
-  for (const PlannedFile &f : plan) {
-    const ConvertOutcome out = engine.ConvertFile(f.source, f.target, f.kind, f.policy);
-    results.push_back({f.source, out.target, f.kind, out.ok});
+  for (size_t i = 0; i < plan.size(); ++i) {
+    const PlannedFile &f = plan[i];
+    if (onStart)
+      onStart(f, i, plan.size());
+    results.push_back({f.source, f.kind, engine.ConvertFile(f.source, f.target, f.kind, f.policy)});
     if (onResult)
       onResult(results.back());
-    if (!out.ok && askAfterFailure && AskYesNo(AbortQuestion))
+    if (!results.back().ok() && askAfterFailure && AskYesNo(AbortQuestion))
       break;
   }
   return results;
 }
 
+int MassReport::converted() const {
+  return static_cast<int>(
+      std::count_if(results.begin(), results.end(), [](const MassResult &r) { return r.ok(); }));
+}
+
 int MassReport::failed() const {
-  int n = 0;
-  for (const auto &r : results)
-    n += !r.ok;
-  return n;
+  return static_cast<int>(results.size()) - converted();
 }
 
 MassReport MassConvert(Engine &engine, const MassRequest &req) {
@@ -105,7 +121,7 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
     report.status = MassStatus::SameFolder;
     return report;
   }
-  Selection sel = BuildSelection(engine, req.sourceFolder);
+  Selection sel = BuildSelection(engine, req.sourceFolder, &report.skipped);
   if (sel.empty()) {
     ShowMessage("Не найдено ни одного файла");
     report.status = MassStatus::NothingFound;
@@ -118,7 +134,7 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
     report.status = MassStatus::Cancelled;
     return report;
   }
-  report.results = RunMassConversion(engine, plan, req.askAfterFailure, req.onResult);
+  report.results = RunMassConversion(engine, plan, req.askAfterFailure, req.onResult, req.onStart);
   ShowMessage("Преобразование завершено !");
   report.status = MassStatus::Done;
   return report;

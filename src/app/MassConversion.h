@@ -24,16 +24,29 @@ struct SelectionRow {
 };
 using Selection = std::vector<SelectionRow>;
 
+// What the mass conversion could not look at, and why. A file is here when
+// it could not be opened or read for the edition check (no permission, a
+// path too long); files that are simply not of edition 2.10.5 are passed
+// over without a word. A folder is here when it could not be listed.
+struct Skipped {
+  std::string path;   // a folder's path ends with the separator
+  std::string reason; // in the system's words where it gave them
+  uint8_t kind = 0;   // a file: the kind whose search found it; a folder: 0
+};
+
 // Keeps the paths of `files` that pass the edition check (in their order)
 // and, when any is left, appends the kind's header row and one ticked row per
-// path to `sel`.
+// path to `sel`. Files that cannot be opened for the check are appended to
+// `skipped` when it is given.
 void AddKindToSelection(Engine &engine, uint8_t kind, std::vector<std::string> &files,
-                        Selection &sel);
+                        Selection &sel, std::vector<Skipped> *skipped = nullptr);
 
 // The selection for a whole tree: for each offered kind in code order, the
 // files found by GetFileList(sourceFolder, "*." + extension). `sourceFolder`
-// ends with the separator.
-Selection BuildSelection(Engine &engine, const std::string &sourceFolder);
+// ends with the separator. Folders that cannot be listed, and files that
+// cannot be opened for the edition check, go to `skipped` when it is given.
+Selection BuildSelection(Engine &engine, const std::string &sourceFolder,
+                         std::vector<Skipped> *skipped = nullptr);
 
 // The target of `source`: `targetFolder` followed by the part of `source`
 // after the length of `sourceFolder` (both folders end with the separator).
@@ -61,17 +74,23 @@ bool PrepareMassConversion(const Selection &sel, const std::string &sourceFolder
 
 struct MassResult {
   std::string source;
-  std::string target; // where the converted file went (or would have gone)
   uint8_t kind = 0;
-  bool ok = false;
+  ConvertOutcome outcome; // status, target (where it went or would have gone), reason
+  bool ok() const { return outcome.ok(); }
 };
 
-// Converts every planned file with ConvertFile. After a failure, when
-// `askAfterFailure`, AskYesNo("Прервать преобразование?"): Yes stops the run.
-// `onResult`, when given, sees each result as it comes.
+// Told before each file of a run: the file, its place in the run (from 0) and
+// the number of files planned.
+using MassStartHook = std::function<void(const PlannedFile &, size_t index, size_t total)>;
+using MassResultHook = std::function<void(const MassResult &)>;
+
+// Converts every planned file with ConvertFile. After a failure or refusal,
+// when `askAfterFailure`, AskYesNo("Прервать преобразование?"): Yes stops the
+// run. `onStart` and `onResult`, when given, see each file as it starts and
+// each result as it comes.
 std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
-                                          bool askAfterFailure,
-                                          const std::function<void(const MassResult &)> &onResult);
+                                          bool askAfterFailure, const MassResultHook &onResult,
+                                          const MassStartHook &onStart = {});
 
 enum class MassStatus {
   SameFolder,   // source and target folders are equal: nothing searched
@@ -83,7 +102,9 @@ enum class MassStatus {
 struct MassReport {
   MassStatus status = MassStatus::Done;
   std::vector<MassResult> results;
-  int failed() const;
+  std::vector<Skipped> skipped; // in the order they were met
+  int converted() const;
+  int failed() const; // failed or refused
 };
 
 struct MassRequest {
@@ -93,10 +114,12 @@ struct MassRequest {
   // Shown the selection before the questions (the selection dialog); may
   // untick rows. Returning false cancels.
   std::function<bool(Selection &)> select;
-  std::function<void(const MassResult &)> onResult;
+  MassStartHook onStart;
+  MassResultHook onResult;
 };
 
 // The whole mass command: the same-folder refusal, the selection, the
 // questions and the run, with their final messages ("Не найдено ни одного
-// файла", "Отменено пользователем", "Преобразование завершено !").
+// файла", "Отменено пользователем", "Преобразование завершено !"). What
+// could not be looked at is in the report's `skipped`, whatever the status.
 MassReport MassConvert(Engine &engine, const MassRequest &request);

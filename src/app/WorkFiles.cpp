@@ -43,7 +43,7 @@ TempTarget::~TempTarget() {
 
 void TempTarget::Commit(const std::string &target) {
   if (!platform::RenameFile(Path_, target))
-    throw ZError("Не удается переименовать файл " + Path_ + " в " + target, 0);
+    OutSystemError("Не удается дать готовому файлу имя " + target);
   Committed = true;
 }
 

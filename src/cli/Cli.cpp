@@ -1,144 +1,129 @@
 #include "Cli.h"
 
-#include "BilingualText.h"
-#include "BlockFile.h"
-#include "BlockFileUtils.h"
-#include "Checksum.h"
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <optional>
+
+#include "BlockFileReport.h"
 #include "Conversion.h"
 #include "FileKinds.h"
 #include "FileSearch.h"
 #include "MassConversion.h"
 #include "Messages.h"
+#include "OutputText.h"
 #include "Platform.h"
-#include "RecordBuffer.h"
+#include "ProgressLine.h"
 #include "SampleTree.h"
-
-#include <cstdlib>
-#include <iomanip>
-#include <optional>
 
 namespace {
 
-constexpr int TrailerBytes = 8;
-constexpr int ChecksumBlockBytes = 512;
+// ---- options ------------------------------------------------------------------
 
-const char *const MainHelp =
-    "usage: zepconv COMMAND [OPTIONS] ARGS\n"
-    "\n"
-    "Converts data files of edition 2.10.5 into files edition 2.10.4 opens.\n"
-    "\n"
-    "commands:\n"
-    "  convert [--kind KIND] [--replace | --copy] SOURCE TARGET   convert one file\n"
-    "  mass [--replace | --copy] [--list] SOURCE_DIR TARGET_DIR   convert a folder tree\n"
-    "  info FILE      show the layout of a block file\n"
-    "  verify FILE    check that a block file reads to its end and its checksum matches\n"
-    "  sample DIR     write a tree of sample files of edition 2.10.5\n"
-    "\n"
-    "`zepconv COMMAND --help` describes a command. Exit status: 0 success,\n"
-    "1 a conversion failed or was refused (or a check failed), 2 bad usage.\n";
-
-const char *const ConvertHelp =
-    "usage: zepconv convert [--kind KIND] [--replace | --copy] SOURCE TARGET\n"
-    "\n"
-    "Converts SOURCE into TARGET. KIND is an extension (IMS, IMD, IMP, BNP, BNPP,\n"
-    "BNPR, BNPM, RGF, NSF, IMK, any letter case) or a kind code; by default it is\n"
-    "taken from the extension of SOURCE. When TARGET exists, --copy (the default)\n"
-    "writes the converted file under the \"-k\" name beside it, --replace replaces\n"
-    "it once the conversion has succeeded.\n";
-
-const char *const MassHelp =
-    "usage: zepconv mass [--replace | --copy] [--list] SOURCE_DIR TARGET_DIR\n"
-    "\n"
-    "Converts every file of edition 2.10.5 below SOURCE_DIR (kinds in code order)\n"
-    "into the same relative place below TARGET_DIR, one line per file and a\n"
-    "closing summary. Hidden files and folders and links to folders are passed\n"
-    "over. A failed file does not stop the run; the exit status is then 1.\n"
-    "Existing targets: --copy (the default) writes the \"-k\" name, --replace\n"
-    "replaces them. --list prints what would be converted and where, and\n"
-    "converts nothing.\n";
-
-const char *const InfoHelp =
-    "usage: zepconv info FILE\n"
-    "\n"
-    "Shows the physical size, EndAdr, Count, the dead space, the edition record,\n"
-    "each logical file's Adr, Len and number of records, and whether an 8-byte\n"
-    "checksum trailer is present and matches.\n";
-
-const char *const VerifyHelp =
-    "usage: zepconv verify FILE\n"
-    "\n"
-    "Exit status 0 when FILE is a well-formed block file whose every logical file\n"
-    "reads to its end with the length its directory gives, and whose 8-byte\n"
-    "checksum trailer is present and matches; otherwise 1 with the reason.\n";
-
-const char *const SampleHelp =
-    "usage: zepconv sample DIR\n"
-    "\n"
-    "Writes a tree of synthetic files of edition 2.10.5 below DIR: every kind in\n"
-    "nested folders, plus files a mass conversion passes over (another edition,\n"
-    "hidden, other extensions) and one damaged file it reports.\n";
-
-struct Args {
-  std::vector<std::string> positional;
-  std::vector<std::string> flags;
-  std::optional<std::string> kind;
-  bool help = false;
-  std::string bad; // first unknown option
+struct Options {
+  std::string kind;
+  bool replace = false, copy = false, list = false, json = false, quiet = false;
+  std::string source, target; // convert: files; mass: folders
+  std::string file;           // info, verify; sample: the folder
 };
 
-// Options of one command: the flags it knows and whether it takes --kind.
-Args Parse(const std::vector<std::string> &a, size_t from,
-           std::initializer_list<const char *> known, bool takesKind) {
-  Args r;
-  bool options = true;
-  for (size_t i = from; i < a.size(); ++i) {
-    const std::string &s = a[i];
-    if (options && s == "--") {
-      options = false;
-    } else if (options && (s == "--help" || s == "-h")) {
-      r.help = true;
-    } else if (options && takesKind && (s == "--kind" || s.starts_with("--kind="))) {
-      if (s == "--kind") {
-        if (i + 1 >= a.size()) {
-          r.bad = s;
-          break;
-        }
-        r.kind = a[++i];
-      } else {
-        r.kind = s.substr(7);
-      }
-    } else if (options && s.size() > 1 && s[0] == '-') {
-      bool ok = false;
-      for (const char *k : known)
-        ok |= s == k;
-      if (!ok && r.bad.empty())
-        r.bad = s;
-      if (ok)
-        r.flags.push_back(s);
-    } else {
-      r.positional.push_back(s);
-    }
-  }
-  return r;
+const FileKind *KindFromText(const std::string &t) {
+  if (!t.empty() && t.size() <= 3 && t.find_first_not_of("0123456789") == std::string::npos)
+    return KindByCode(static_cast<uint8_t>(std::stoi(t)));
+  return KindByExtension(t);
 }
 
-bool Has(const Args &a, const char *flag) {
-  for (const auto &f : a.flags)
-    if (f == flag)
-      return true;
-  return false;
+struct Commands {
+  CLI::App app{"Converts data files of edition 2.10.5 into files edition 2.10.4 opens.", "zepconv"};
+  CLI::App *convert = nullptr, *mass = nullptr, *info = nullptr, *verify = nullptr,
+           *sample = nullptr;
+};
+
+void AddExistingTargetOptions(CLI::App &cmd, Options &o) {
+  auto *replace = cmd.add_flag("--replace", o.replace,
+                               "Replace an existing target once the conversion has succeeded");
+  auto *copy = cmd.add_flag("--copy", o.copy,
+                            "Write beside an existing target under the \"-k\" name (the default)");
+  replace->excludes(copy);
 }
 
-int Usage(std::ostream &err, const char *help, const std::string &why) {
-  err << "zepconv: " << why << "\n\n" << help;
+void SetUp(Commands &c, Options &o) {
+  CLI::App &app = c.app;
+  app.require_subcommand(1);
+  app.footer("`zepconv COMMAND --help` describes a command. Exit status: 0 success, 1 a\n"
+             "conversion failed or was refused, a file was skipped or a check failed, 2 bad\n"
+             "usage.");
+
+  c.convert = app.add_subcommand("convert", "Convert one file");
+  c.convert
+      ->add_option("--kind", o.kind,
+                   "IMS, IMD, IMP, BNP, BNPP, BNPR, BNPM, RGF, NSF, IMK or a kind code;\n"
+                   "any letter case; by default the extension of SOURCE")
+      ->type_name("KIND")
+      ->check(CLI::Validator(
+          [](const std::string &t) {
+            return KindFromText(t) ? std::string() : "unknown kind " + t;
+          },
+          ""));
+  AddExistingTargetOptions(*c.convert, o);
+  c.convert->add_flag("--json", o.json, "One JSON object for the file, then a summary object");
+  c.convert->add_option("SOURCE", o.source, "The file to convert")->required();
+  c.convert->add_option("TARGET", o.target, "Where the converted file goes")->required();
+  c.convert->footer("Messages go to standard error; standard output gets \"converted: SOURCE ->\n"
+                    "TARGET\", \"failed: SOURCE\" with a \"reason: ...\" line, or \"refused: "
+                    "SOURCE\".");
+
+  c.mass = app.add_subcommand("mass", "Convert a folder tree");
+  AddExistingTargetOptions(*c.mass, o);
+  auto *list = c.mass->add_flag("--list", o.list, "Print what would be converted and where");
+  c.mass->add_flag("--json", o.json, "One JSON object per file, then a summary object")
+      ->excludes(list);
+  c.mass->add_flag("--quiet", o.quiet, "No progress display on standard error");
+  c.mass->add_option("SOURCE_DIR", o.source, "The tree to convert")->required();
+  c.mass->add_option("TARGET_DIR", o.target, "Where the converted tree goes")->required();
+  c.mass->footer(
+      "Converts every file of edition 2.10.5 below SOURCE_DIR (kinds in code order) into\n"
+      "the same relative place below TARGET_DIR: one line per file, then \"N converted,\n"
+      "M failed, K skipped\" (failed counts refused files too). Hidden files and folders\n"
+      "and links to folders are passed over; folders that cannot be read and files that\n"
+      "cannot be opened are reported as \"skipped: PATH (reason)\". A failed file does\n"
+      "not stop the run; the exit status is then 1, as after a skipped one. On a\n"
+      "terminal, standard error shows the progress on one line.");
+
+  c.info = app.add_subcommand("info", "Show the layout of a block file");
+  c.info->add_option("FILE", o.file, "The block file")->required();
+  c.info->footer("Shows the physical size, EndAdr, Count, the dead space, the edition record,\n"
+                 "each logical file's Adr, Len and number of records, and whether an 8-byte\n"
+                 "checksum trailer is present and matches.");
+
+  c.verify = app.add_subcommand(
+      "verify", "Check that a block file reads to its end and its checksum matches");
+  c.verify->add_option("FILE", o.file, "The block file")->required();
+  c.verify->footer("Exit status 0 when FILE is a well-formed block file whose every logical file\n"
+                   "reads to its end with the length its directory gives, and whose 8-byte\n"
+                   "checksum trailer is present and matches; otherwise 1 with the reason.");
+
+  c.sample = app.add_subcommand("sample", "Write a tree of sample files of edition 2.10.5");
+  c.sample->add_option("DIR", o.file, "Where the tree goes")->required();
+  c.sample->footer("Writes synthetic files of edition 2.10.5 below DIR: every kind in nested\n"
+                   "folders, plus files a mass conversion passes over (another edition, hidden,\n"
+                   "other extensions) and one damaged file it reports.");
+}
+
+int Usage(const CLI::App &app, std::ostream &err, const std::string &why) {
+  err << "zepconv: " << why << "\n\n" << app.help();
   return ExitUsage;
 }
 
+// ---- output -------------------------------------------------------------------
+
 // Engine messages to the error stream; questions answered no, as the options
-// already settled everything a question could decide.
-MsgPresenter Presenter(std::ostream &out, std::ostream &err) {
-  return [&out, &err](const MsgRequest &r) -> int {
-    out.flush(); // keep the results and the messages in the order they happened
+// already settled everything a question could decide. `before` runs first
+// (the results written so far reach their stream, the progress line goes).
+MsgPresenter Presenter(std::ostream &err, std::function<void()> before) {
+  return [&err, before](const MsgRequest &r) -> int {
+    before();
     std::string text = r.Text;
     if (r.Kind != mk_Info && r.Kind != mk_YesNo)
       for (auto &c : text)
@@ -160,14 +145,92 @@ MsgPresenter Presenter(std::ostream &out, std::ostream &err) {
   };
 }
 
-std::optional<ExistingTarget> Policy(const Args &a, std::ostream &err, const char *help) {
-  const bool replace = Has(a, "--replace"), copy = Has(a, "--copy");
-  if (replace && copy) {
-    Usage(err, help, "--replace and --copy exclude each other");
-    return std::nullopt;
+const char *StatusText(ConvertStatus s) {
+  switch (s) {
+  case ConvertStatus::Converted:
+    return "converted";
+  case ConvertStatus::Refused:
+    return "refused";
+  case ConvertStatus::Failed:
+    return "failed";
   }
-  return replace ? ExistingTarget::Replace : ExistingTarget::Copy;
+  return "";
 }
+
+nlohmann::json JsonText(const std::string &s) {
+  return Utf8OrEscaped(s);
+}
+
+std::string KindName(uint8_t code) {
+  const FileKind *k = KindByCode(code);
+  return k ? k->extension : std::string();
+}
+
+// Per-file results and the summary, as plain lines or as JSON objects.
+class Results {
+public:
+  Results(std::ostream &out, bool json) : Out(out), Json(json) {}
+
+  void File(const std::string &source, uint8_t kind, const ConvertOutcome &r) {
+    if (r.ok())
+      ++Converted;
+    else
+      ++Failed;
+    if (Json) {
+      Line({{"source", JsonText(source)},
+            {"target", JsonText(r.target)},
+            {"kind", KindName(kind)},
+            {"status", StatusText(r.status)},
+            {"reason", r.ok() ? nlohmann::json() : JsonText(r.reason)}});
+      return;
+    }
+    switch (r.status) {
+    case ConvertStatus::Converted:
+      Out << "converted: " << OneLine(source) << " -> " << OneLine(r.target) << "\n";
+      break;
+    case ConvertStatus::Refused: // the refusal's own message has said why
+      Out << "refused: " << OneLine(source) << "\n";
+      break;
+    case ConvertStatus::Failed:
+      Out << "failed: " << OneLine(source) << "\n"
+          << "reason: " << OneLine(r.reason) << "\n";
+      break;
+    }
+    Out.flush();
+  }
+
+  void Skipped(const ::Skipped &s) {
+    ++SkippedCount;
+    if (Json)
+      Line({{"source", JsonText(s.path)},
+            {"target", nullptr},
+            {"kind", s.kind ? nlohmann::json(KindName(s.kind)) : nlohmann::json()},
+            {"status", "skipped"},
+            {"reason", JsonText(s.reason)}});
+    else
+      Out << "skipped: " << OneLine(s.path) << " (" << OneLine(s.reason) << ")\n";
+  }
+
+  void Summary() {
+    if (Json)
+      Line({{"converted", Converted}, {"failed", Failed}, {"skipped", SkippedCount}});
+    else
+      Out << Converted << " converted, " << Failed << " failed, " << SkippedCount << " skipped\n";
+    Out.flush();
+  }
+
+  int ExitStatus() const { return Failed > 0 || SkippedCount > 0 ? ExitFailed : ExitOk; }
+
+private:
+  void Line(const nlohmann::json &j) {
+    Out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    Out.flush();
+  }
+
+  std::ostream &Out;
+  bool Json;
+  int Converted = 0, Failed = 0, SkippedCount = 0;
+};
 
 std::string Absolute(const std::string &p) {
   const std::string a = platform::AbsolutePath(p);
@@ -182,179 +245,135 @@ std::string Extension(const std::string &path) {
   return path.substr(dot + 1);
 }
 
-const FileKind *KindFromText(const std::string &t) {
-  if (!t.empty() && t.find_first_not_of("0123456789") == std::string::npos && t.size() <= 3)
-    return KindByCode(static_cast<uint8_t>(std::atoi(t.c_str())));
-  return KindByExtension(t);
+ExistingTarget Policy(const Options &o) {
+  return o.replace ? ExistingTarget::Replace : ExistingTarget::Copy;
 }
 
-int Convert(const Args &a, std::ostream &out, std::ostream &err) {
-  if (a.help) {
-    out << ConvertHelp;
-    return ExitOk;
-  }
-  if (!a.bad.empty())
-    return Usage(err, ConvertHelp, "unknown option " + a.bad);
-  if (a.positional.size() != 2)
-    return Usage(err, ConvertHelp, "convert takes SOURCE and TARGET");
-  const auto policy = Policy(a, err, ConvertHelp);
-  if (!policy)
-    return ExitUsage;
-  const std::string source = Absolute(a.positional[0]);
-  const std::string target = Absolute(a.positional[1]);
-  const FileKind *kind = a.kind ? KindFromText(*a.kind) : KindByExtension(Extension(source));
+// ---- commands -----------------------------------------------------------------
+
+int Convert(const CLI::App &app, const Options &o, std::ostream &out, std::ostream &err) {
+  const std::string source = Absolute(o.source);
+  const std::string target = Absolute(o.target);
+  const FileKind *kind =
+      !o.kind.empty() ? KindFromText(o.kind) : KindByExtension(Extension(source));
   if (!kind)
-    return Usage(err, ConvertHelp,
-                 a.kind ? "unknown kind " + *a.kind
-                        : "cannot tell the kind from the extension of " + source + "; give --kind");
-  ScopedPresenter p(Presenter(out, err));
+    return Usage(app, err,
+                 "cannot tell the kind from the extension of " + OneLine(source) + "; give --kind");
+  Results results(out, o.json);
+  ScopedPresenter p(Presenter(err, [&out] { out.flush(); }));
   Engine engine;
-  const ConvertOutcome r = engine.ConvertFile(source, target, kind->code, *policy);
-  if (!r.ok) {
-    ShowMessage("Преобразование завершено с ошибкой!");
-    out << "failed: " << source << "\n";
-    return ExitFailed;
+  // A source that is not there, or is a folder, is said plainly: the engine
+  // would call it a file of another edition.
+  const SourceCheck check = engine.CheckSource(source);
+  if (check.state == SourceState::Unreadable) {
+    if (platform::DirExists(source))
+      err << "zepconv: " << OneLine(source)
+          << " is a folder; convert takes a file (mass converts a folder tree)\n";
+    else if (!platform::FileExists(source))
+      err << "zepconv: " << OneLine(source) << " does not exist\n";
+    else
+      err << "zepconv: cannot read " << OneLine(source) << ": " << OneLine(check.reason) << "\n";
+    ConvertOutcome refused;
+    refused.status = ConvertStatus::Refused;
+    refused.refusal = Refusal::NoSource;
+    refused.target = target;
+    refused.reason = check.reason;
+    results.File(source, kind->code, refused);
+  } else {
+    const ConvertOutcome r = engine.ConvertFile(source, target, kind->code, Policy(o));
+    const std::string closing = ClosingMessage(r);
+    if (!closing.empty())
+      ShowMessage(closing);
+    results.File(source, kind->code, r);
   }
-  out << "converted: " << source << " -> " << r.target << "\n";
-  return ExitOk;
+  if (o.json)
+    results.Summary();
+  return results.ExitStatus();
 }
 
-int Mass(const Args &a, std::ostream &out, std::ostream &err) {
-  if (a.help) {
-    out << MassHelp;
-    return ExitOk;
-  }
-  if (!a.bad.empty())
-    return Usage(err, MassHelp, "unknown option " + a.bad);
-  if (a.positional.size() != 2)
-    return Usage(err, MassHelp, "mass takes SOURCE_DIR and TARGET_DIR");
-  const auto policy = Policy(a, err, MassHelp);
-  if (!policy)
-    return ExitUsage;
-  const std::string from = FolderText(Absolute(a.positional[0]));
-  const std::string to = FolderText(Absolute(a.positional[1]));
-  if (!platform::DirExists(from)) {
-    err << "zepconv: no folder " << from << "\n";
+int MassList(Engine &engine, const std::string &from, const std::string &to, const Options &o,
+             std::ostream &out) {
+  if (from == to) {
+    ShowMessage(
+        "Папки \"Откуда\" и \"Куда\" совпадают.\nПреобразование \"сам в себя\" невозможно!");
     return ExitFailed;
   }
-  ScopedPresenter p(Presenter(out, err));
-  Engine engine;
-  if (Has(a, "--list")) {
-    if (from == to) {
-      ShowMessage(
-          "Папки \"Откуда\" и \"Куда\" совпадают.\nПреобразование \"сам в себя\" невозможно!");
-      return ExitFailed;
+  std::vector<Skipped> skipped;
+  const Selection sel = BuildSelection(engine, from, &skipped);
+  int n = 0;
+  for (const auto &row : sel) {
+    if (row.header) {
+      out << "# " << KindCaption(*KindByCode(row.kind)) << "\n";
+      continue;
     }
-    const Selection sel = BuildSelection(engine, from);
-    int n = 0;
-    for (const auto &row : sel) {
-      if (row.header) {
-        out << "# " << KindCaption(*KindByCode(row.kind)) << "\n";
-        continue;
-      }
-      const std::string target = MassTargetPath(from, to, row.text);
-      out << row.text << " -> "
-          << (platform::FileExists(target) && *policy == ExistingTarget::Copy ? KName(target)
-                                                                              : target)
-          << "\n";
-      ++n;
-    }
-    out << n << " file(s) would be converted\n";
-    return ExitOk;
+    const std::string target = MassTargetPath(from, to, row.text);
+    const bool copy = platform::FileExists(target) && Policy(o) == ExistingTarget::Copy;
+    out << OneLine(row.text) << " -> " << OneLine(copy ? KName(target) : target) << "\n";
+    ++n;
   }
+  Results results(out, false);
+  for (const Skipped &s : skipped)
+    results.Skipped(s);
+  out << n << " file(s) would be converted";
+  if (!skipped.empty())
+    out << ", " << skipped.size() << " skipped";
+  out << "\n";
+  return skipped.empty() ? ExitOk : ExitFailed;
+}
+
+int Mass(const Options &o, std::ostream &out, std::ostream &err, int errColumns) {
+  const std::string from = FolderText(Absolute(o.source));
+  const std::string to = FolderText(Absolute(o.target));
+  if (!platform::DirExists(from)) {
+    err << "zepconv: no folder " << OneLine(from) << "\n";
+    return ExitFailed;
+  }
+  ProgressLine progress(err, o.json || o.quiet || o.list ? 0 : errColumns);
+  ScopedPresenter p(Presenter(err, [&] {
+    progress.Hide();
+    out.flush();
+  }));
+  Engine engine;
+  if (o.list)
+    return MassList(engine, from, to, o, out);
+
+  Results results(out, o.json);
   MassRequest req;
   req.sourceFolder = from;
   req.targetFolder = to;
-  req.policy = *policy;
+  req.policy = Policy(o);
   req.askAfterFailure = false; // "Прервать преобразование?" is answered no
-  req.onResult = [&out](const MassResult &r) {
-    if (r.ok)
-      out << "converted: " << r.source << " -> " << r.target << "\n";
-    else
-      out << "failed: " << r.source << "\n";
-    out.flush();
+  req.onStart = [&](const PlannedFile &f, size_t i, size_t n) { progress.Start(f.source, i, n); };
+  req.onResult = [&](const MassResult &r) {
+    progress.Hide();
+    progress.Done(static_cast<uint64_t>(std::max<int64_t>(0, platform::FileSize(r.source))));
+    results.File(r.source, r.kind, r.outcome);
   };
   const MassReport rep = MassConvert(engine, req);
+  progress.Hide();
   if (rep.status == MassStatus::SameFolder)
     return ExitFailed;
-  const int failed = rep.failed();
-  out << rep.results.size() - failed << " converted, " << failed << " failed\n";
-  return failed > 0 ? ExitFailed : ExitOk;
+  for (const Skipped &s : rep.skipped)
+    results.Skipped(s);
+  results.Summary();
+  return results.ExitStatus();
 }
 
-void PrintReport(const std::string &path, const BlockFileReport &r, std::ostream &out) {
-  out << "file: " << path << "\n"
-      << "size: " << r.size << " bytes\n";
-  if (!r.readable) {
-    out << "not a readable block file: " << r.error << "\n";
-    return;
-  }
-  out << "EndAdr: " << r.endAdr << "\n"
-      << "Count: " << r.count << "\n"
-      << "dead space: " << r.deadPercent << "%\n"
-      << "edition: \"" << Cp1251ToUtf8(r.edition) << "\"\n"
-      << "checksum trailer: "
-      << (!r.trailerPresent  ? "absent"
-          : r.trailerMatches ? "present, matches"
-                             : "present, does not match")
-      << "\n"
-      << "logical files:\n"
-      << "      #        Adr        Len    records\n";
-  for (size_t i = 0; i < r.files.size(); ++i) {
-    const auto &f = r.files[i];
-    out << std::setw(7) << i << std::setw(11) << f.adr << std::setw(11) << f.len << std::setw(11);
-    if (f.records >= 0)
-      out << f.records;
-    else
-      out << "?";
-    if (!f.error.empty())
-      out << "  " << f.error;
-    out << "\n";
-  }
-  if (!r.error.empty())
-    out << "problem: " << r.error << "\n";
-}
-
-int Info(const Args &a, std::ostream &out, std::ostream &err) {
-  if (a.help) {
-    out << InfoHelp;
-    return ExitOk;
-  }
-  if (!a.bad.empty())
-    return Usage(err, InfoHelp, "unknown option " + a.bad);
-  if (a.positional.size() != 1)
-    return Usage(err, InfoHelp, "info takes one FILE");
-  ScopedPresenter p(Presenter(out, err));
-  const BlockFileReport r = InspectBlockFile(a.positional[0]);
-  PrintReport(a.positional[0], r, out);
+int Info(const Options &o, std::ostream &out, std::ostream &err) {
+  ScopedPresenter p(Presenter(err, [&out] { out.flush(); }));
+  const BlockFileReport r = InspectBlockFile(o.file);
+  PrintReport(o.file, r, out);
   return r.readable ? ExitOk : ExitFailed;
 }
 
-int Verify(const Args &a, std::ostream &out, std::ostream &err) {
-  if (a.help) {
-    out << VerifyHelp;
-    return ExitOk;
-  }
-  if (!a.bad.empty())
-    return Usage(err, VerifyHelp, "unknown option " + a.bad);
-  if (a.positional.size() != 1)
-    return Usage(err, VerifyHelp, "verify takes one FILE");
-  ScopedPresenter p(Presenter(out, err));
-  const BlockFileReport r = InspectBlockFile(a.positional[0]);
-  std::string why = r.error;
-  if (why.empty())
-    for (size_t i = 0; i < r.files.size() && why.empty(); ++i)
-      if (!r.files[i].error.empty())
-        why = "logical file " + std::to_string(i) + ": " + r.files[i].error;
-  if (why.empty() && !r.trailerPresent)
-    why = "no checksum trailer";
-  if (why.empty() && !r.trailerMatches)
-    why = "the checksum trailer does not match";
+int Verify(const Options &o, std::ostream &out, std::ostream &err) {
+  ScopedPresenter p(Presenter(err, [&out] { out.flush(); }));
+  const std::string why = VerifyProblem(InspectBlockFile(o.file));
   if (!why.empty()) {
-    out << "FAILED: " << a.positional[0] << ": " << why << "\n";
+    out << "FAILED: " << OneLine(o.file) << ": " << OneLine(why) << "\n";
     return ExitFailed;
   }
-  out << "OK: " << a.positional[0] << "\n";
+  out << "OK: " << OneLine(o.file) << "\n";
   return ExitOk;
 }
 
@@ -374,19 +393,11 @@ const char *RoleText(samples::SampleRole r) {
   return "";
 }
 
-int Sample(const Args &a, std::ostream &out, std::ostream &err) {
-  if (a.help) {
-    out << SampleHelp;
-    return ExitOk;
-  }
-  if (!a.bad.empty())
-    return Usage(err, SampleHelp, "unknown option " + a.bad);
-  if (a.positional.size() != 1)
-    return Usage(err, SampleHelp, "sample takes one DIR");
-  const std::string dir = FolderText(Absolute(a.positional[0]));
+int Sample(const Options &o, std::ostream &out, std::ostream &err) {
+  const std::string dir = FolderText(Absolute(o.file));
   try {
     for (const auto &e : samples::WriteSampleTree(dir))
-      out << RoleText(e.role) << ": " << dir << e.path << "\n";
+      out << RoleText(e.role) << ": " << OneLine(dir + e.path) << "\n";
   } catch (const std::exception &e) {
     err << "zepconv: " << e.what() << "\n";
     return ExitFailed;
@@ -394,134 +405,32 @@ int Sample(const Args &a, std::ostream &out, std::ostream &err) {
   return ExitOk;
 }
 
-std::string ErrorText(const ZError &e) {
-  return creat_msg(e.Message, e.HelpContext);
-}
-
-// The checksum pair over the first `limit` bytes, in 512-byte blocks.
-bool SumPrefix(const std::string &path, uint64_t limit, uint32_t &sum, uint32_t &carry) {
-  const platform::Handle h = platform::Open(path, platform::OpenMode::Read);
-  if (h == platform::InvalidHandle)
-    return false;
-  std::vector<char> buf(256 * ChecksumBlockBytes);
-  uint64_t done = 0;
-  bool ok = true;
-  while (done < limit) {
-    const int64_t want = static_cast<int64_t>(std::min<uint64_t>(buf.size(), limit - done));
-    int64_t got = 0;
-    while (got < want) {
-      const int64_t n = platform::Read(h, buf.data() + got, want - got);
-      if (n <= 0)
-        break;
-      got += n;
-    }
-    if (got != want) {
-      ok = false;
-      break;
-    }
-    for (int64_t at = 0; at < got; at += ChecksumBlockBytes)
-      ASumKs(static_cast<size_t>(std::min<int64_t>(ChecksumBlockBytes, got - at)), buf.data() + at,
-             sum, carry);
-    done += static_cast<uint64_t>(got);
-  }
-  platform::Close(h);
-  return ok;
-}
-
-bool ReadTrailer(const std::string &path, uint64_t at, uint32_t &sum, uint32_t &carry) {
-  const platform::Handle h = platform::Open(path, platform::OpenMode::Read);
-  if (h == platform::InvalidHandle)
-    return false;
-  unsigned char t[TrailerBytes];
-  const bool ok = platform::Seek(h, static_cast<int64_t>(at)) == static_cast<int64_t>(at) &&
-                  platform::Read(h, t, TrailerBytes) == TrailerBytes;
-  platform::Close(h);
-  sum = t[0] | t[1] << 8 | t[2] << 16 | static_cast<uint32_t>(t[3]) << 24;
-  carry = t[4] | t[5] << 8 | t[6] << 16 | static_cast<uint32_t>(t[7]) << 24;
-  return ok;
-}
-
 } // namespace
 
-BlockFileReport InspectBlockFile(const std::string &path) {
-  BlockFileReport r;
-  r.size = platform::FileSize(path);
-  if (r.size < 0) {
-    r.error = "cannot open " + path + ": " + platform::ErrorText(platform::LastError());
-    return r;
-  }
-  if (r.size < 8) {
-    r.error = "too short for a block file header";
-    return r;
-  }
+int ZepMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
+            int errColumns) {
+  Commands c;
+  Options o;
+  SetUp(c, o);
+  std::vector<std::string> rest = args;
+  if (!rest.empty() && rest[0] == "help")
+    rest[0] = "--help";
+  std::reverse(rest.begin(), rest.end()); // the parser takes its arguments last first
   try {
-    WFile f(path, true);
-    r.endAdr = f.Header.EndAdr;
-    r.count = f.Header.Count;
-    r.readable = true;
-    if (static_cast<uint64_t>(r.size) < r.endAdr)
-      r.error = "the file ends before EndAdr";
-    WRec rec;
-    for (uint32_t i = 0; i < r.count; ++i) {
-      BlockFileReport::Logical lf;
-      lf.adr = f.Dir[i].Adr;
-      lf.len = f.Dir[i].Len;
-      try {
-        f.WOpen_file(i);
-        int64_t n = 0;
-        uint64_t live = LenEof;
-        while (f.WRead(&rec)) {
-          if (i == 0 && n == 0)
-            r.edition.assign(rec.Data, rec.Len);
-          ++n;
-          live += rec.Len + LenPrefix;
-        }
-        lf.records = n;
-        if (live != lf.len)
-          lf.error = "Len " + std::to_string(lf.len) + " but the records take " +
-                     std::to_string(live) + " bytes";
-      } catch (const ZError &e) {
-        lf.error = ErrorText(e);
-      }
-      r.files.push_back(lf);
-    }
-    f.Close();
-  } catch (const ZError &e) {
-    // r.readable tells whether the header and directory were read before it.
-    if (r.error.empty())
-      r.error = ErrorText(e);
-    return r;
-  }
-  r.deadPercent = def_unused(path);
-  const uint64_t after = static_cast<uint64_t>(r.size) - std::min<uint64_t>(r.size, r.endAdr);
-  r.trailerPresent = after == TrailerBytes;
-  if (after != 0 && after != TrailerBytes && r.error.empty())
-    r.error = std::to_string(after) + " bytes after EndAdr (a trailer has 8)";
-  if (r.trailerPresent) {
-    uint32_t sum = 0, carry = 0, tsum = 0, tcarry = 0;
-    r.trailerMatches = SumPrefix(path, r.endAdr, sum, carry) &&
-                       ReadTrailer(path, r.endAdr, tsum, tcarry) && sum == tsum && carry == tcarry;
-  }
-  return r;
-}
-
-int ZepMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
-  if (args.empty())
-    return Usage(err, MainHelp, "no command");
-  const std::string &cmd = args[0];
-  if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-    out << MainHelp;
+    c.app.parse(rest);
+  } catch (const CLI::CallForHelp &) {
+    out << c.app.help();
     return ExitOk;
+  } catch (const CLI::ParseError &e) {
+    return Usage(c.app, err, e.what());
   }
-  if (cmd == "convert")
-    return Convert(Parse(args, 1, {"--replace", "--copy"}, true), out, err);
-  if (cmd == "mass")
-    return Mass(Parse(args, 1, {"--replace", "--copy", "--list"}, false), out, err);
-  if (cmd == "info")
-    return Info(Parse(args, 1, {}, false), out, err);
-  if (cmd == "verify")
-    return Verify(Parse(args, 1, {}, false), out, err);
-  if (cmd == "sample")
-    return Sample(Parse(args, 1, {}, false), out, err);
-  return Usage(err, MainHelp, "unknown command " + cmd);
+  if (c.convert->parsed())
+    return Convert(c.app, o, out, err);
+  if (c.mass->parsed())
+    return Mass(o, out, err, errColumns);
+  if (c.info->parsed())
+    return Info(o, out, err);
+  if (c.verify->parsed())
+    return Verify(o, out, err);
+  return Sample(o, out, err);
 }

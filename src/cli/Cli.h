@@ -1,7 +1,7 @@
 // The zepconv command line over the conversion engine. Messages of the engine
 // go to the error stream, questions are answered from the options (never
 // from standard input), per-file results and summaries go to the output
-// stream.
+// stream, as plain lines or, with --json, as one JSON object per line.
 #pragma once
 
 #include <ostream>
@@ -10,30 +10,12 @@
 
 // Exit statuses.
 inline constexpr int ExitOk = 0;
-inline constexpr int ExitFailed = 1; // a conversion failed or was refused, a check failed
-inline constexpr int ExitUsage = 2;  // bad usage
+// A conversion failed or was refused, a file was skipped, a check failed.
+inline constexpr int ExitFailed = 1;
+inline constexpr int ExitUsage = 2; // bad usage
 
-// Runs the command `args` (without the program name).
-int ZepMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
-
-// What `zepconv info` and `zepconv verify` find in a block file.
-struct BlockFileReport {
-  bool readable = false; // header and directory could be read
-  std::string error;     // the first problem found; empty when none
-  int64_t size = 0;      // physical size
-  uint32_t endAdr = 0;
-  uint32_t count = 0;
-  int deadPercent = 0;
-  std::string edition; // first record of logical file 0, raw bytes
-  struct Logical {
-    uint32_t adr = 0, len = 0;
-    int64_t records = -1; // -1: the chain could not be read to its end
-    std::string error;
-  };
-  std::vector<Logical> files;
-  bool trailerPresent = false; // exactly 8 bytes follow EndAdr
-  bool trailerMatches = false;
-};
-
-// Reads the whole file through the block file reader; never throws.
-BlockFileReport InspectBlockFile(const std::string &path);
+// Runs the command `args` (without the program name). `errColumns` is the
+// width of the terminal `err` writes to, 0 when it is none: the progress
+// display of `mass` is shown only on a terminal.
+int ZepMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
+            int errColumns = 0);

@@ -2,7 +2,9 @@
 
 #include <iostream>
 
+#include "Platform.h"
+
 int main(int argc, char **argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return ZepMain(args, std::cout, std::cerr);
+  return ZepMain(args, std::cout, std::cerr, platform::ErrorTerminalColumns());
 }

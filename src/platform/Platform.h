@@ -82,6 +82,10 @@ std::string AbsolutePath(const std::string &path);
 
 constexpr char Separator = '/';
 
+// Width in columns of the terminal that standard error writes to; 0 when
+// standard error is not a terminal.
+int ErrorTerminalColumns();
+
 // The last error code of the calling thread and the system's text for a code.
 int LastError();
 void SetLastError(int code);

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -324,6 +325,16 @@ std::string AbsolutePath(const std::string &path) {
   if (ec)
     return std::string();
   return p.lexically_normal().string();
+}
+
+int ErrorTerminalColumns() {
+  if (::isatty(STDERR_FILENO) != 1)
+    return 0;
+  struct winsize w {};
+  // A terminal that does not tell its width is taken as the classic 80 columns.
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &w) != 0 || w.ws_col == 0)
+    return 80;
+  return w.ws_col;
 }
 
 int LastError() {

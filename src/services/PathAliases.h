@@ -22,6 +22,18 @@ extern std::unique_ptr<std::vector<std::string>> tPath; // one path per record
 // start: the library resolves aliases.
 extern bool gPlainNames;
 
+// Sets gPlainNames while it lives and restores the previous setting.
+class ScopedPlainNames {
+public:
+  ScopedPlainNames() : Before(gPlainNames) { gPlainNames = true; }
+  ~ScopedPlainNames() { gPlainNames = Before; }
+  ScopedPlainNames(const ScopedPlainNames &) = delete;
+  ScopedPlainNames &operator=(const ScopedPlainNames &) = delete;
+
+private:
+  bool Before;
+};
+
 // Resolves a name: alias + rest -> GetAliasPath(alias) + rest; "ALIAS#" ->
 // the alias text itself; "#" with nothing around -> ZError(name, 6).
 std::string GetRealName(const std::string &name);

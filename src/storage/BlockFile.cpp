@@ -1,5 +1,6 @@
 #include "BlockFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -48,11 +49,24 @@ WFile::WFile(const std::string &name, bool) {
   CreatWFile(name, 0, zfmRead, false);
 }
 
+WFile::WFile(const std::string &name, FirstLogicalFileOnly) {
+  CreatWFile(name, 0, zfmRead, false, true);
+}
+
+bool WFile::ReadEditionRecord(const std::string &name, WRec &r) {
+  WFile f(name, FirstLogicalFileOnly{});
+  f.WOpen_file(0);
+  const bool got = f.WRead(&r);
+  f.Close();
+  return got;
+}
+
 ZError WFile::Damaged(const std::string &what) const {
   return ZError("Файл " + Name + " поврежден: " + what, 0);
 }
 
-void WFile::CreatWFile(const std::string &name, int kod, ZFileMode mode, bool simple) {
+void WFile::CreatWFile(const std::string &name, int kod, ZFileMode mode, bool simple,
+                       bool firstOnly) {
   Kod = kod;
   Mode = mode;
   if (!simple) {
@@ -66,18 +80,24 @@ void WFile::CreatWFile(const std::string &name, int kod, ZFileMode mode, bool si
       KodDekodXor(h, LenHeader, KeyHeader(Kod));
     Header.EndAdr = Get32(h);
     Header.Count = Get32(h + 4);
-    // The header is all a reader has to go on: refuse what the file cannot
-    // hold before allocating the directory or following any address.
-    const uint64_t size = static_cast<uint64_t>(Main->Size());
-    const uint64_t dirEnd = LenHeader + uint64_t(LenLogInfo) * Header.Count;
-    if (dirEnd > size)
-      throw Damaged("число логических файлов " + std::to_string(Header.Count) +
-                    " не помещается в файле");
-    if (Header.EndAdr > size)
-      throw Damaged("адрес конца данных " + std::to_string(Header.EndAdr) + " за концом файла (" +
-                    std::to_string(size) + ")");
-    if (Header.EndAdr < dirEnd)
-      throw Damaged("адрес конца данных " + std::to_string(Header.EndAdr) + " внутри каталога");
+    if (firstOnly) {
+      // Only the entry of logical file 0 is read; a chain that runs past the
+      // end of the file still fails when it is read.
+      Header.Count = std::min<uint32_t>(Header.Count, 1);
+    } else {
+      // The header is all a reader has to go on: refuse what the file cannot
+      // hold before allocating the directory or following any address.
+      const uint64_t size = static_cast<uint64_t>(Main->Size());
+      const uint64_t dirEnd = LenHeader + uint64_t(LenLogInfo) * Header.Count;
+      if (dirEnd > size)
+        throw Damaged("число логических файлов " + std::to_string(Header.Count) +
+                      " не помещается в файле");
+      if (Header.EndAdr > size)
+        throw Damaged("адрес конца данных " + std::to_string(Header.EndAdr) +
+                      " за концом файла (" + std::to_string(size) + ")");
+      if (Header.EndAdr < dirEnd)
+        throw Damaged("адрес конца данных " + std::to_string(Header.EndAdr) + " внутри каталога");
+    }
     Dir = std::make_unique<LogInfo[]>(Header.Count);
     for (uint32_t i = 0; i < Header.Count; ++i) {
       unsigned char e[LenLogInfo];
@@ -365,12 +385,14 @@ void WFile::WUpdateTmp(uint32_t adr, WRec *r, int count) {
 void WFile::WCreat_file(uint32_t n) {
   if (!Composite)
     throw ZError("Файл " + Name + " не является составным", 0);
-  CheckLogNo(n);
   if (OpenLog != EmptyAdr) {
     const uint32_t old = OpenLog;
     WClose_file(old, true);
     throw ZError("Для файла " + Name + " не выполнено закрытие файла " + Signed(old), 0);
   }
+  // The number is checked after the state: a creation left open is committed
+  // whatever number the new one names.
+  CheckLogNo(n);
   Written = 0;
   OpenLog = n;
   try {
@@ -391,7 +413,6 @@ void WFile::WCreat_file(uint32_t n) {
 void WFile::WClose_file(uint32_t n, bool commit) {
   if (!Composite)
     throw ZError("Файл " + Name + " не является составным", 0);
-  CheckLogNo(n);
   if (!Tmp)
     throw ZError("Закрытие файла невозможно для несуществующего файла TMP$", 0);
   if (OpenLog == EmptyAdr)
@@ -403,6 +424,9 @@ void WFile::WClose_file(uint32_t n, bool commit) {
                      Signed(open),
                  0);
   }
+  // Reached only with n the open number, which WCreat_file checked; kept so
+  // that no entry beyond Dir is ever written.
+  CheckLogNo(n);
   if (Tmp->Mode != zfmRead) {
     // The end record ends the area; a repeated commit after a failure finds
     // the area already closed and reopened for reading.

@@ -64,6 +64,13 @@ public:
   // end record, returns stream buffers and closes Main. Idempotent.
   void Close();
 
+  // Reads the first record of logical file 0, the edition record, into r.
+  // Opens the file read-only and looks at nothing else: the header's Count
+  // and EndAdr and the other directory entries are not checked against the
+  // file, so that damage elsewhere does not hide the file's edition. False
+  // when logical file 0 is empty; raises ZError when the record cannot be read.
+  static bool ReadEditionRecord(const std::string &name, WRec &r);
+
   // ---- reading ----
   uint32_t WOpen_file(uint32_t n);
   uint32_t WOpen_file(uint32_t n, int &adr);
@@ -167,7 +174,11 @@ public:
   SZEPVER Ver;
 
 private:
-  void CreatWFile(const std::string &name, int kod, ZFileMode mode, bool simple);
+  // Composite, read-only, with logical file 0 alone open to reading.
+  struct FirstLogicalFileOnly {};
+  WFile(const std::string &name, FirstLogicalFileOnly);
+  void CreatWFile(const std::string &name, int kod, ZFileMode mode, bool simple,
+                  bool firstOnly = false);
   ZError Damaged(const std::string &what) const;
   void ReadPrefix(WRec *r);
   void ReadBody(WRec *r, int count);

@@ -150,6 +150,11 @@ TEST_F(CompositeTest, FailingPartFailsTheComposite) {
     EXPECT_EQ(texts[0], FailText(shape.names[c.bad]));
     EXPECT_EQ(texts[1].rfind(EmbedText, 0), 0u) << texts[1];
     EXPECT_EQ(texts[2], FailText(Path("s.IMP")));
+    // The reason is the part's own failure, naming the composite and the part.
+    ExpectUserNamesOnly(E->FailureReason());
+    EXPECT_NE(E->FailureReason().find(Path("s.IMP") + " (модель " + shape.names[c.bad] + ")"),
+              std::string::npos)
+        << E->FailureReason();
     EXPECT_EQ(samples::ReadFileBytes(Path("t.IMP")), "old");
     EXPECT_TRUE(TempLeft().empty());
     EXPECT_EQ(FilesIn(Dir), (std::vector<std::string>{"s.IMP", "systmp", "t.IMP"}));
@@ -226,6 +231,7 @@ TEST_F(CompositeTest, DamagedCompositesFailCleanly) {
     EXPECT_TRUE(E->ConvertComposite(Path("s.IMP"), Path("t.IMP")));
     ASSERT_FALSE(Shown.empty());
     EXPECT_EQ(Shown.back().Text, FailText(Path("s.IMP")));
+    ExpectUserNamesOnly(E->FailureReason());
     EXPECT_EQ(samples::ReadFileBytes(Path("t.IMP")), "old");
     EXPECT_EQ(samples::ReadFileBytes(Path("s.IMP")), before);
     EXPECT_TRUE(TempLeft().empty());

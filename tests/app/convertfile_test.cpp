@@ -61,7 +61,7 @@ TEST_F(ConvertFileTest, ExistingTargetPolicies) {
     samples::WriteFileBytes(target, "old");
     platform::RemoveFile(Path("t-k.IMS"));
     const ConvertOutcome out = E->ConvertFile(Path("s.IMS"), target, 1, c.policy);
-    EXPECT_TRUE(out.ok);
+    EXPECT_TRUE(out.ok());
     if (c.policy == ExistingTarget::Ask) {
       ASSERT_EQ(Shown.size(), 1u);
       EXPECT_EQ(Shown[0].Kind, mk_YesNo);
@@ -85,7 +85,7 @@ TEST_F(ConvertFileTest, ExistingTargetPolicies) {
 
 TEST_F(ConvertFileTest, NewTargetNeedsNoQuestion) {
   const ConvertOutcome out = E->ConvertFile(Path("s.IMS"), Path("new.IMS"), 1, ExistingTarget::Ask);
-  EXPECT_TRUE(out.ok);
+  EXPECT_TRUE(out.ok());
   EXPECT_EQ(out.target, Path("new.IMS"));
   EXPECT_TRUE(Shown.empty());
   EXPECT_EQ(samples::ReadFileBytes(Path("new.IMS")), Want);
@@ -99,7 +99,7 @@ TEST_F(ConvertFileTest, PathsWithHashConvert) {
   EXPECT_TRUE(E->IsSourceEdition(Path("data#1/s#2.IMS")));
   const ConvertOutcome out =
       E->ConvertFile(Path("data#1/s#2.IMS"), Path("out#3/t.IMS"), 1, ExistingTarget::Ask);
-  EXPECT_TRUE(out.ok);
+  EXPECT_TRUE(out.ok());
   EXPECT_TRUE(Shown.empty());
   EXPECT_EQ(samples::ReadFileBytes(Path("out#3/t.IMS")), Want);
 }
@@ -107,7 +107,7 @@ TEST_F(ConvertFileTest, PathsWithHashConvert) {
 TEST_F(ConvertFileTest, ExistingKNameIsReplaced) {
   samples::WriteFileBytes(Path("t.IMS"), "old");
   samples::WriteFileBytes(Path("t-k.IMS"), "older copy");
-  EXPECT_TRUE(E->ConvertFile(Path("s.IMS"), Path("t.IMS"), 1, ExistingTarget::Copy).ok);
+  EXPECT_TRUE(E->ConvertFile(Path("s.IMS"), Path("t.IMS"), 1, ExistingTarget::Copy).ok());
   EXPECT_EQ(samples::ReadFileBytes(Path("t.IMS")), "old");
   EXPECT_EQ(samples::ReadFileBytes(Path("t-k.IMS")), Want);
   EXPECT_EQ(FilesIn(Dir), (std::vector<std::string>{"s.IMS", "systmp", "t-k.IMS", "t.IMS"}));
@@ -119,14 +119,14 @@ TEST_F(ConvertFileTest, KNameStaysInTheFileNameAndFoldersAreMade) {
   samples::WriteFileBytes(folder + "obj.v2.IMS", "old");
   const ConvertOutcome out =
       E->ConvertFile(Path("s.IMS"), folder + "obj.v2.IMS", 1, ExistingTarget::Copy);
-  EXPECT_TRUE(out.ok);
+  EXPECT_TRUE(out.ok());
   EXPECT_EQ(out.target, folder + "obj.v2-k.IMS");
   EXPECT_EQ(samples::ReadFileBytes(folder + "obj.v2-k.IMS"), Want);
   EXPECT_FALSE(platform::DirExists(Path("data-k.2010")));
 
   const ConvertOutcome made =
       E->ConvertFile(Path("s.IMS"), Path("x/y.z/w/t.IMS"), 1, ExistingTarget::Copy);
-  EXPECT_TRUE(made.ok);
+  EXPECT_TRUE(made.ok());
   EXPECT_EQ(samples::ReadFileBytes(Path("x/y.z/w/t.IMS")), Want);
 }
 
@@ -142,7 +142,7 @@ TEST_F(ConvertFileTest, TargetThatIsTheSourceIsRefused) {
       SCOPED_TRACE(target + " policy " + std::to_string(int(policy)));
       Shown.clear();
       const ConvertOutcome out = E->ConvertFile(Path("s.IMS"), target, 1, policy);
-      EXPECT_FALSE(out.ok);
+      EXPECT_FALSE(out.ok());
       EXPECT_EQ(Texts(), std::vector<std::string>{SelfText});
       ExpectSourceUnchanged();
     }
@@ -162,7 +162,7 @@ TEST_F(ConvertFileTest, KNameThatIsTheSourceIsRefused) {
   samples::WriteFileBytes(Path("obj.IMS"), "old");
   const ConvertOutcome out =
       E->ConvertFile(Path("obj-k.IMS"), Path("obj.IMS"), 1, ExistingTarget::Copy);
-  EXPECT_FALSE(out.ok);
+  EXPECT_FALSE(out.ok());
   EXPECT_EQ(Texts(), std::vector<std::string>{SelfText});
   EXPECT_EQ(samples::ReadFileBytes(Path("obj-k.IMS")), SourceBytes);
   EXPECT_EQ(samples::ReadFileBytes(Path("obj.IMS")), "old");
@@ -175,33 +175,95 @@ TEST_F(ConvertFileTest, OtherEditionIsRefusedAndTargetKept) {
   samples::WriteFileBytes(Path("t.IMS"), "old");
   Answers = {true};
   const ConvertOutcome out = E->ConvertFile(Path("o.IMS"), Path("t.IMS"), 1, ExistingTarget::Ask);
-  EXPECT_FALSE(out.ok);
+  EXPECT_FALSE(out.ok());
   EXPECT_EQ(Texts(), (std::vector<std::string>{"Заменить файл?\n" + Path("t.IMS"),
                                                EditionText(Path("o.IMS"))}));
   EXPECT_EQ(samples::ReadFileBytes(Path("t.IMS")), "old");
 
   Shown.clear();
-  EXPECT_FALSE(E->ConvertFile(Path("missing.IMS"), Path("u.IMS"), 1, ExistingTarget::Copy).ok);
+  EXPECT_FALSE(E->ConvertFile(Path("missing.IMS"), Path("u.IMS"), 1, ExistingTarget::Copy).ok());
   EXPECT_EQ(Texts(), std::vector<std::string>{EditionText(Path("missing.IMS"))});
   EXPECT_FALSE(platform::FileExists(Path("u.IMS")));
 }
 
+// A file of the source edition that is damaged beyond its edition record is
+// not called a file of another edition: its conversion fails visibly.
+TEST_F(ConvertFileTest, DamagedFileOfTheSourceEditionFailsInsteadOfBeingRefused) {
+  samples::Truncate(Path("s.IMS"), SourceBytes.size() - 100);
+  const ConvertOutcome out = E->ConvertFile(Path("s.IMS"), Path("t.IMS"), 1, ExistingTarget::Copy);
+  EXPECT_FALSE(out.ok());
+  EXPECT_EQ(Texts(), std::vector<std::string>{FailText(Path("s.IMS"))});
+  EXPECT_FALSE(platform::FileExists(Path("t.IMS")));
+  EXPECT_TRUE(TempLeft().empty());
+}
+
 TEST_F(ConvertFileTest, KindDecidesTheProcedure) {
   // The same file converted as a kind without Boib record keeps logical file 1.
-  EXPECT_TRUE(E->ConvertFile(Path("s.IMS"), Path("as5.BNP"), 5, ExistingTarget::Copy).ok);
+  EXPECT_TRUE(E->ConvertFile(Path("s.IMS"), Path("as5.BNP"), 5, ExistingTarget::Copy).ok());
   EXPECT_EQ(samples::ReadFileBytes(Path("as5.BNP")), expect::Model(Sample, 5));
 
   samples::CompositeSpec shape;
   shape.seed = 8;
   const samples::CompositeSample cs = samples::WriteComposite(Path("c.IMP"), shape);
-  EXPECT_TRUE(E->ConvertFile(Path("c.IMP"), Path("d.IMP"), 3, ExistingTarget::Copy).ok);
+  EXPECT_TRUE(E->ConvertFile(Path("c.IMP"), Path("d.IMP"), 3, ExistingTarget::Copy).ok());
   EXPECT_TRUE(samples::ReadFileBytes(Path("d.IMP")) == expect::Composite(cs));
 
   // A composite given as a model fails: its logical file 1 holds no Boib record.
   Shown.clear();
-  EXPECT_FALSE(E->ConvertFile(Path("c.IMP"), Path("e.IMS"), 1, ExistingTarget::Copy).ok);
+  EXPECT_FALSE(E->ConvertFile(Path("c.IMP"), Path("e.IMS"), 1, ExistingTarget::Copy).ok());
   EXPECT_EQ(Texts(), std::vector<std::string>{FailText(Path("c.IMP"))});
   EXPECT_FALSE(platform::FileExists(Path("e.IMS")));
+}
+
+// The outcome tells a refusal (nothing was done) from a failure (the
+// conversion ran), carries the reason, and gives the closing message.
+TEST_F(ConvertFileTest, OutcomeTellsRefusalFromFailureWithTheReason) {
+  samples::ModelSpec old;
+  old.edition = samples::kOtherEdition;
+  samples::WriteModel(Path("o.IMS"), old);
+  samples::CompositeSpec composite;
+  samples::WriteComposite(Path("c.IMP"), composite);
+  samples::WriteFileBytes(Path("plain"), "x");
+  ASSERT_TRUE(platform::MakeDirs(Path("folder.IMS")));
+  struct Case {
+    const char *what;
+    std::string source, target;
+    ConvertStatus status;
+    Refusal refusal;
+    std::string reason; // empty: none; "*": any text naming the user's files only
+    std::string closing;
+  } cases[] = {
+      {"converted", Path("s.IMS"), Path("t.IMS"), ConvertStatus::Converted, Refusal::None, "",
+       "Преобразование завершено."},
+      {"same file", Path("s.IMS"), Path("s.IMS"), ConvertStatus::Refused, Refusal::SameFile,
+       SelfText, ""},
+      {"other edition", Path("o.IMS"), Path("t2.IMS"), ConvertStatus::Refused,
+       Refusal::OtherEdition, EditionText(Path("o.IMS")), ""},
+      {"missing source", Path("missing.IMS"), Path("t2.IMS"), ConvertStatus::Refused,
+       Refusal::NoSource, "No such file or directory", ""},
+      {"folder as source", Path("folder.IMS"), Path("t2.IMS"), ConvertStatus::Refused,
+       Refusal::NoSource, "это папка, а не файл", ""},
+      {"composite given as a model", Path("c.IMP"), Path("t2.IMS"), ConvertStatus::Failed,
+       Refusal::None, "*", "Преобразование завершено с ошибкой!"},
+      {"target folder is a file", Path("s.IMS"), Path("plain/t.IMS"), ConvertStatus::Failed,
+       Refusal::None, Path("plain/t.IMS") + ": Not a directory",
+       "Преобразование завершено с ошибкой!"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    Shown.clear();
+    const ConvertOutcome out = E->ConvertFile(c.source, c.target, 1, ExistingTarget::Copy);
+    EXPECT_EQ(out.status, c.status);
+    EXPECT_EQ(out.refusal, c.refusal);
+    if (c.reason == "*")
+      ExpectUserNamesOnly(out.reason);
+    else
+      EXPECT_EQ(out.reason, c.reason);
+    EXPECT_EQ(ClosingMessage(out), c.closing);
+    if (c.status != ConvertStatus::Converted) {
+      EXPECT_FALSE(platform::FileExists(Path("t2.IMS")));
+    }
+  }
 }
 
 TEST_F(ConvertFileTest, FailuresNeverEscape) {
@@ -212,15 +274,17 @@ TEST_F(ConvertFileTest, FailuresNeverEscape) {
   ConvertOutcome out;
   EXPECT_NO_THROW(out =
                       E->ConvertFile(Path("c.IMP"), Path("plain/t.IMP"), 3, ExistingTarget::Copy));
-  EXPECT_FALSE(out.ok);
+  EXPECT_FALSE(out.ok());
   ASSERT_EQ(Shown.size(), 2u);
   EXPECT_EQ(Shown[0].Kind, mk_Error);
+  // The error names the user's target, never the temporary name it is written under.
+  EXPECT_EQ(Shown[0].Text, Path("plain/t.IMP") + "#(Not a directory[Win=00000014])");
   EXPECT_EQ(Shown[1].Text, FailText(Path("c.IMP")));
 
   Shown.clear();
   EXPECT_NO_THROW(out =
                       E->ConvertFile(Path("s.IMS"), Path("plain/t.IMS"), 1, ExistingTarget::Copy));
-  EXPECT_FALSE(out.ok);
+  EXPECT_FALSE(out.ok());
   EXPECT_EQ(Texts(), std::vector<std::string>{FailText(Path("s.IMS"))});
   EXPECT_TRUE(TempLeft().empty());
 }

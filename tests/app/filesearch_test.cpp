@@ -3,10 +3,12 @@
 #include "FileSearch.h"
 
 #include "BlockBuilder.h"
+#include "DeepTree.h"
 #include "Platform.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -95,6 +97,28 @@ TEST_F(FileSearchTest, MissingFolderFindsNothing) {
   std::vector<std::string> list;
   EXPECT_EQ(GetFileList(root_ + "nope/", "*.IMS", list, false), 0);
   EXPECT_TRUE(list.empty());
+}
+
+// The walk says which folders it could not list, and why; what it could
+// list is found as ever.
+TEST_F(FileSearchTest, TreeFilesReportFoldersThatCannotBeListed) {
+  std::vector<std::string> list;
+  std::vector<UnreadableFolder> unreadable;
+  GetTreeFiles(root_ + "nope/", list, &unreadable);
+  EXPECT_TRUE(list.empty());
+  ASSERT_EQ(unreadable.size(), 1u);
+  EXPECT_EQ(unreadable[0].path, root_ + "nope/");
+  EXPECT_EQ(unreadable[0].reason, "No such file or directory");
+
+  DeepTree deep(root_ + "b/", ".IMS", "x");
+  list.clear();
+  unreadable.clear();
+  GetTreeFiles(root_ + "b/", list, &unreadable);
+  ASSERT_EQ(unreadable.size(), 1u);
+  EXPECT_EQ(unreadable[0].path, deep.longFolder);
+  EXPECT_EQ(unreadable[0].reason, "File name too long");
+  EXPECT_NE(std::find(list.begin(), list.end(), deep.longFile), list.end());
+  EXPECT_NE(std::find(list.begin(), list.end(), root_ + "b/sib.IMS"), list.end());
 }
 
 TEST(MatchMask, WildcardsAndLetterCase) {

@@ -1,6 +1,7 @@
 // Mass conversion: the selection list, the decisions about existing targets
 // and the run, with questions answered through the recording presenter.
 #include "AppFixture.h"
+#include "DeepTree.h"
 #include "FileKinds.h"
 #include "FileSearch.h"
 #include "MassConversion.h"
@@ -133,17 +134,30 @@ TEST_F(MassTest, ConvertsTheTreeIntoTheSameRelativePlaces) {
   Model("p.IMP", 3, 3);
   const std::string before = ReadFileBytes(Src + "d/e/f.BNPM");
   std::vector<MassResult> seen;
+  std::vector<std::string> events;
   MassRequest req = Request(ExistingTarget::Ask);
-  req.onResult = [&](const MassResult &r) { seen.push_back(r); };
+  req.onStart = [&](const PlannedFile &f, size_t i, size_t n) {
+    events.push_back("start " + std::to_string(i) + "/" + std::to_string(n) + " " + f.source);
+  };
+  req.onResult = [&](const MassResult &r) {
+    seen.push_back(r);
+    events.push_back("done " + r.source);
+  };
   const MassReport rep = MassConvert(*E, req);
   EXPECT_EQ(rep.status, MassStatus::Done);
   ASSERT_EQ(rep.results.size(), 3u);
   EXPECT_EQ(seen.size(), 3u);
+  EXPECT_EQ(events, (std::vector<std::string>{"start 0/3 " + Src + "a.IMS", "done " + Src + "a.IMS",
+                                              "start 1/3 " + Src + "p.IMP", "done " + Src + "p.IMP",
+                                              "start 2/3 " + Src + "d/e/f.BNPM",
+                                              "done " + Src + "d/e/f.BNPM"}));
+  EXPECT_EQ(rep.converted(), 3);
+  EXPECT_TRUE(rep.skipped.empty());
   EXPECT_EQ(rep.failed(), 0);
   for (const auto &r : rep.results) {
-    EXPECT_TRUE(r.ok) << r.source;
-    EXPECT_EQ(r.target, MassTargetPath(Src, Dst, r.source));
-    EXPECT_EQ(Edition(r.target), kConvertedEdition);
+    EXPECT_TRUE(r.ok()) << r.source;
+    EXPECT_EQ(r.outcome.target, MassTargetPath(Src, Dst, r.source));
+    EXPECT_EQ(Edition(r.outcome.target), kConvertedEdition);
   }
   EXPECT_EQ(rep.results[0].kind, 1);
   EXPECT_EQ(rep.results[1].kind, 3);
@@ -242,9 +256,9 @@ TEST_F(MassTest, ExistingTargetsFollowThePolicyAndTheAnswers) {
     for (int i = 0; i < 2; ++i) {
       const std::string target = Dst + names[i] + ".IMS";
       const std::string kname = Dst + names[i] + "-k.IMS";
-      EXPECT_TRUE(rep.results[i].ok);
-      EXPECT_EQ(rep.results[i].target, replaced[i] ? target : kname);
-      EXPECT_EQ(Edition(rep.results[i].target), kConvertedEdition);
+      EXPECT_TRUE(rep.results[i].ok());
+      EXPECT_EQ(rep.results[i].outcome.target, replaced[i] ? target : kname);
+      EXPECT_EQ(Edition(rep.results[i].outcome.target), kConvertedEdition);
       if (!replaced[i]) {
         EXPECT_EQ(ReadFileBytes(target), std::string("old ") + names[i]);
       } else {
@@ -272,8 +286,8 @@ TEST_F(MassTest, AfterAFailureTheAnswerDecidesWhetherTheRunGoesOn) {
     const MassReport rep = MassConvert(*E, Request(ExistingTarget::Ask));
     EXPECT_EQ(rep.status, MassStatus::Done);
     ASSERT_EQ(rep.results.size(), abort ? 2u : 3u);
-    EXPECT_TRUE(rep.results[0].ok);
-    EXPECT_FALSE(rep.results[1].ok);
+    EXPECT_TRUE(rep.results[0].ok());
+    EXPECT_FALSE(rep.results[1].ok());
     EXPECT_EQ(rep.failed(), 1);
     EXPECT_FALSE(platform::FileExists(Dst + "b.IMS")); // no half-made target
     EXPECT_EQ(platform::FileExists(Dst + "c.IMS"), !abort);
@@ -289,8 +303,54 @@ TEST_F(MassTest, WithoutTheFailureQuestionTheRunGoesOn) {
   req.askAfterFailure = false;
   const MassReport rep = MassConvert(*E, req);
   ASSERT_EQ(rep.results.size(), 2u);
-  EXPECT_FALSE(rep.results[0].ok);
-  EXPECT_TRUE(rep.results[1].ok);
+  EXPECT_FALSE(rep.results[0].ok());
+  EXPECT_TRUE(rep.results[1].ok());
+}
+
+// What cannot be looked at is never passed over in silence: a folder that
+// cannot be listed and a file that cannot be opened for the edition check
+// are reported with the system's reason, whether or not anything is found.
+TEST_F(MassTest, WhatCannotBeReadIsReportedAsSkipped) {
+  ASSERT_TRUE(platform::MakeDirs(Src));
+  DeepTree deep(Src, ".IMS", BuildModel(Small(1, 5)).image.bytes);
+  const std::vector<std::pair<std::string, std::string>> want = {
+      {deep.longFolder, "File name too long"}, {deep.longFile, "File name too long"}};
+  auto skipped = [](const MassReport &rep) {
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const Skipped &k : rep.skipped)
+      got.emplace_back(k.path, k.reason);
+    return got;
+  };
+
+  MassReport rep = MassConvert(*E, Request(ExistingTarget::Copy));
+  EXPECT_EQ(rep.status, MassStatus::NothingFound);
+  EXPECT_EQ(skipped(rep), want);
+  ASSERT_EQ(rep.skipped.size(), 2u);
+  EXPECT_EQ(rep.skipped[0].kind, 0) << "a folder has no kind";
+  EXPECT_EQ(rep.skipped[1].kind, 1);
+
+  Model("a.IMS", 1, 1);
+  rep = MassConvert(*E, Request(ExistingTarget::Copy));
+  EXPECT_EQ(rep.status, MassStatus::Done);
+  EXPECT_EQ(rep.converted(), 1);
+  EXPECT_EQ(skipped(rep), want);
+}
+
+// A file of the source edition cut short is listed and fails in the run,
+// never passed over in silence.
+TEST_F(MassTest, DamagedFileOfTheSourceEditionIsListedAndFails) {
+  Model("a.IMS", 1, 1);
+  Model("b.IMS", 1, 2);
+  Truncate(Src + "a.IMS", ReadFileBytes(Src + "a.IMS").size() - 100);
+  MassRequest req = Request(ExistingTarget::Copy);
+  req.askAfterFailure = false;
+  const MassReport rep = MassConvert(*E, req);
+  ASSERT_EQ(rep.results.size(), 2u);
+  EXPECT_EQ(rep.results[0].source, Src + "a.IMS");
+  EXPECT_FALSE(rep.results[0].ok());
+  EXPECT_TRUE(rep.results[1].ok());
+  EXPECT_EQ(rep.failed(), 1);
+  EXPECT_FALSE(platform::FileExists(Dst + "a.IMS"));
 }
 
 TEST_F(MassTest, UntickedRowsAreSkippedAndKindsComeFromTheirHeader) {

@@ -3,7 +3,9 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -300,6 +302,22 @@ const Damage Damages[] = {
        samples::SetByte(p, m.image.recordAdr[1][0] + 5, 0);
        samples::SetByte(p, m.image.recordAdr[1][0] + 6, 0);
      }},
+    // Logical file 1 of a kind with a Boib record is read whole before it is
+    // replaced, so damage after the Boib record fails the conversion too.
+    {"record of length 0 after the Boib record", 1, nullptr,
+     [](const std::string &p, const samples::ModelSample &m) {
+       samples::SetByte(p, m.image.recordAdr[1][1] + 5, 0);
+       samples::SetByte(p, m.image.recordAdr[1][1] + 6, 0);
+     }},
+    {"record longer than 20000 after the Boib record", 2, nullptr,
+     [](const std::string &p, const samples::ModelSample &m) {
+       samples::SetByte(p, m.image.recordAdr[1][2] + 5, 0x21);
+       samples::SetByte(p, m.image.recordAdr[1][2] + 6, 0x4E); // 20001
+     }},
+    {"link beyond the end of the data after the Boib record", 11, nullptr,
+     [](const std::string &p, const samples::ModelSample &m) {
+       samples::SetU32(p, m.image.recordAdr[1][3] + 1, m.image.endAdr + 1);
+     }},
     {"record longer than 20000", 9, nullptr,
      [](const std::string &p, const samples::ModelSample &m) {
        samples::SetByte(p, m.image.recordAdr[4][0] + 5, 0x21);
@@ -350,6 +368,7 @@ TEST_F(ModelTest, DamagedSourcesFailCleanly) {
 
     EXPECT_TRUE(E->ConvertModel(src, dst, d.kind));
     EXPECT_EQ(Texts(), std::vector<std::string>{FailText(src)});
+    ExpectUserNamesOnly(E->FailureReason());
     EXPECT_EQ(samples::ReadFileBytes(dst), "existing target");
     if (hadSource) {
       EXPECT_EQ(samples::ReadFileBytes(src), before);
@@ -386,6 +405,55 @@ TEST_F(ModelTest, InjectedFailuresLeaveNothingBehind) {
                          platform::Op::Seek, platform::Op::Rename},
                         ".IMS", want,
                         [&] { return E->ConvertModel(Path("s.IMS"), Path("t.IMS"), 1); });
+}
+
+// Limits the size of every file this process writes while it lives; a write
+// beyond it fails with "File too large", as a full disk fails a write.
+class FileSizeLimit {
+public:
+  explicit FileSizeLimit(uint64_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &Old);
+    OldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit l = Old;
+    l.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &l);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &Old);
+    signal(SIGXFSZ, OldHandler);
+  }
+
+private:
+  rlimit Old{};
+  sighandler_t OldHandler;
+};
+
+// A write that fails while the inner file is embedded shows the embedding
+// message with the system's text, then the failure message.
+TEST_F(ModelTest, FailureWhileEmbeddingShowsTheEmbeddingMessageFirst) {
+  samples::ModelSpec shape;
+  shape.kind = 5;
+  shape.lf1Records = 60; // logical file 1 before the embedded file: about 60 KB
+  shape.innerRecords = 40;
+  const samples::ModelSample m = samples::WriteModel(Path("s.BNP"), shape);
+  const std::string want = expect::Model(m, 5);
+  const uint32_t start = samples::GetU32(want, 8 + 8 * 2), len = samples::GetU32(want, 12 + 8 * 2);
+  // Above the unpacked inner file and the embedded file's start, below its end.
+  const uint64_t limit = std::max<uint64_t>(m.inner.size(), start) + 1024;
+  ASSERT_LT(limit + 1024, uint64_t{start} + len);
+  bool failed = false;
+  {
+    FileSizeLimit cap(limit);
+    failed = E->ConvertModel(Path("s.BNP"), Path("t.BNP"), 5);
+  }
+  EXPECT_TRUE(failed);
+  ASSERT_EQ(Shown.size(), 2u) << testing::PrintToString(Texts());
+  EXPECT_EQ(Shown[0].Kind, mk_Error);
+  EXPECT_EQ(Shown[0].Text, "Неопределенная ошибка при создании файлов ИМСП#(File too large)");
+  EXPECT_EQ(Shown[1].Text, FailText(Path("s.BNP")));
+  EXPECT_EQ(E->FailureReason(), Path("t.BNP") + ": File too large");
+  EXPECT_FALSE(platform::FileExists(Path("t.BNP")));
+  EXPECT_TRUE(TempLeft().empty());
 }
 
 // ---- the pieces -------------------------------------------------------------
@@ -500,6 +568,15 @@ TEST_F(PiecesTest, KNameGoesBeforeTheExtensionOfTheFileName) {
 }
 
 TEST_F(PiecesTest, EditionCheck) {
+  const std::string model = samples::BuildModel(samples::ModelSpec{}).image.bytes;
+  auto damaged = [&](const std::function<void(std::string &)> &damage,
+                     const std::string &edition = "5-2.10.5") {
+    std::string b = model;
+    const uint32_t adr0 = samples::GetU32(b, 8);
+    b.replace(adr0 + samples::kPrefixSize, 8, edition);
+    damage(b);
+    return b;
+  };
   struct Case {
     const char *what;
     std::string bytes;
@@ -512,6 +589,23 @@ TEST_F(PiecesTest, EditionCheck) {
       {"short edition", samples::BuildEmptyBlockFile(3, "5-2.10").bytes, false, false},
       {"converted edition", samples::BuildEmptyBlockFile(3, "5-2.10.3").bytes, false, false},
       {"empty logical file 0", samples::BuildBlockFile({{}, {}, {}}).bytes, false, false},
+      // Only the first record of logical file 0 counts: damage elsewhere is
+      // met, and reported, by the conversion.
+      {"source edition, tail cut off", damaged([](std::string &b) { b.resize(b.size() - 100); }),
+       true, false},
+      {"source edition, EndAdr beyond the end",
+       damaged([](std::string &b) { samples::PutU32(b, 0, static_cast<uint32_t>(b.size()) + 9); }),
+       true, false},
+      {"source edition, Count beyond the file",
+       damaged([](std::string &b) { samples::PutU32(b, 4, 0x10000000u); }), true, false},
+      {"source edition, entry of logical file 2 broken",
+       damaged([](std::string &b) { samples::PutU32(b, 8 + 8 * 2, 0x7FFFFFF0u); }), true, false},
+      {"other edition, tail cut off",
+       damaged([](std::string &b) { b.resize(b.size() - 100); }, "5-2.10.4"), false, false},
+      {"edition record of length 0",
+       damaged([](std::string &b) { samples::PutU16(b, samples::GetU32(b, 8) + 5, 0); }), false,
+       true},
+      {"no logical file 0", damaged([](std::string &b) { samples::PutU32(b, 4, 0); }), false, true},
       {"not a block file", "hello", false, true},
       {"empty file", "", false, true},
   };

@@ -1,13 +1,18 @@
 // The command line in process: options, exit statuses, help texts, and the
 // info and verify reports on good and damaged files.
 #include "Cli.h"
+#include "OutputText.h"
+#include "ProgressLine.h"
 
 #include "BlockBuilder.h"
+#include "DeepTree.h"
 #include "ModelBuilder.h"
 #include "Platform.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <functional>
 #include <iomanip>
 #include <sstream>
@@ -59,9 +64,12 @@ TEST_F(CliTest, HelpOnTheCommandAndEverySubcommand) {
                                         {"sample", "--help"}}) {
     SCOPED_TRACE(args[0]);
     EXPECT_EQ(Run(args), ExitOk);
-    EXPECT_TRUE(out.starts_with("usage: zepconv")) << out;
+    const std::string command = args.size() > 1 ? " " + args[0] : "";
+    EXPECT_NE(out.find("Usage: zepconv" + command + " [OPTIONS]"), std::string::npos) << out;
     EXPECT_TRUE(err.empty());
   }
+  EXPECT_EQ(Run({"help"}), ExitOk);
+  EXPECT_NE(out.find("Subcommands:"), std::string::npos) << out;
 }
 
 TEST_F(CliTest, BadUsageExitsWith2) {
@@ -78,6 +86,8 @@ TEST_F(CliTest, BadUsageExitsWith2) {
       {"convert", dir_ + "noext", dir_ + "b.IMS"}, // no kind from the extension
       {"mass", dir_},
       {"mass", "--kind", "IMS", dir_, dir_ + "o"},
+      {"mass", "--json", "--list", dir_, dir_ + "o"},
+      {"mass", dir_, dir_ + "o", "extra"},
       {"info"},
       {"verify", "a", "b"},
       {"sample"},
@@ -85,7 +95,9 @@ TEST_F(CliTest, BadUsageExitsWith2) {
   for (const auto &c : cases) {
     SCOPED_TRACE(c.empty() ? "(none)" : c[0] + " " + std::to_string(c.size()));
     EXPECT_EQ(Run(c), ExitUsage);
-    EXPECT_NE(err.find("usage: zepconv"), std::string::npos);
+    EXPECT_TRUE(err.starts_with("zepconv: ")) << err;
+    EXPECT_NE(err.find("Usage: zepconv"), std::string::npos) << err;
+    EXPECT_TRUE(out.empty()) << out;
   }
   EXPECT_FALSE(platform::FileExists(dir_ + "b.IMS"));
 }
@@ -126,19 +138,54 @@ TEST_F(CliTest, ExistingTargetCopyOrReplace) {
   EXPECT_EQ(ReadFileBytes(dir_ + "o/a.IMS"), ReadFileBytes(dir_ + "o/a-k.IMS"));
 }
 
-TEST_F(CliTest, RefusedOrFailedConversionExitsWith1AndShowsTheMessages) {
+// A refusal is told by its own message alone; a failure by the engine's
+// messages, the closing message and a reason line; a source that is missing
+// or a folder in plain words. The closing message follows every conversion.
+TEST_F(CliTest, ConvertTellsRefusalsFailuresAndMissingSourcesApart) {
   ModelSpec m;
   m.edition = kOtherEdition;
   WriteModel(dir_ + "old.IMS", m);
-  EXPECT_EQ(Run({"convert", dir_ + "old.IMS", dir_ + "n.IMS"}), ExitFailed);
-  EXPECT_EQ(out, "failed: " + dir_ + "old.IMS\n");
-  EXPECT_NE(err.find("имеет неверный шифр редакции"), std::string::npos) << err;
-  EXPECT_NE(err.find("Преобразование завершено с ошибкой!"), std::string::npos);
   const std::string src = Model("a.IMS");
-  EXPECT_EQ(Run({"convert", src, src}), ExitFailed);
-  EXPECT_NE(err.find("\"сам в себя\" невозможно!"), std::string::npos) << err;
-  EXPECT_EQ(Run({"convert", dir_ + "missing.IMS", dir_ + "n.IMS"}), ExitFailed);
-  EXPECT_FALSE(platform::FileExists(dir_ + "n.IMS"));
+  const std::string cut = Model("cut.IMS", 1, 2);
+  Truncate(cut, ReadFileBytes(cut).size() - 100); // of the right edition, but damaged
+  platform::MakeDirs(dir_ + "folder.IMS");
+  const std::string done = "Преобразование завершено.\n";
+  const std::string failedClosing = "Преобразование завершено с ошибкой!";
+  struct Case {
+    const char *what;
+    std::string source, target;
+    int rc;
+    std::string out;      // exactly; "failed" cases: the first line, then "reason: ..."
+    std::string errHas;   // a text standard error must hold
+    std::string errLacks; // a text it must not hold
+  } cases[] = {
+      {"converted", src, dir_ + "n.IMS", ExitOk, "converted: " + src + " -> " + dir_ + "n.IMS\n",
+       done, failedClosing},
+      {"other edition", dir_ + "old.IMS", dir_ + "n2.IMS", ExitFailed,
+       "refused: " + dir_ + "old.IMS\n", "имеет неверный шифр редакции", failedClosing},
+      {"same file", src, src, ExitFailed, "refused: " + src + "\n", "\"сам в себя\" невозможно!",
+       failedClosing},
+      {"missing source", dir_ + "missing.IMS", dir_ + "n2.IMS", ExitFailed,
+       "refused: " + dir_ + "missing.IMS\n", "zepconv: " + dir_ + "missing.IMS does not exist\n",
+       "шифр"},
+      {"folder as source", dir_ + "folder.IMS", dir_ + "n2.IMS", ExitFailed,
+       "refused: " + dir_ + "folder.IMS\n", " is a folder; convert takes a file", "шифр"},
+      {"damaged file of the source edition", cut, dir_ + "n2.IMS", ExitFailed,
+       "failed: " + cut + "\n", "не удается преобразовать\n" + failedClosing, "шифр"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Run({"convert", c.source, c.target}), c.rc) << err;
+    if (c.out.starts_with("failed: ")) {
+      EXPECT_TRUE(out.starts_with(c.out + "reason: Файл " + cut + " поврежден: ")) << out;
+      EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    } else {
+      EXPECT_EQ(out, c.out);
+    }
+    EXPECT_NE(err.find(c.errHas), std::string::npos) << err;
+    EXPECT_EQ(err.find(c.errLacks), std::string::npos) << err;
+  }
+  EXPECT_FALSE(platform::FileExists(dir_ + "n2.IMS"));
 }
 
 TEST_F(CliTest, MassListConvertsNothingAndMassConvertsEverything) {
@@ -154,7 +201,7 @@ TEST_F(CliTest, MassListConvertsNothingAndMassConvertsEverything) {
   EXPECT_FALSE(platform::DirExists(dir_ + "t"));
   EXPECT_EQ(Run({"mass", dir_ + "s/", dir_ + "t//"}), ExitOk) << err;
   EXPECT_EQ(out, "converted: " + dir_ + "s/a.IMS -> " + dir_ + "t/a.IMS\nconverted: " + dir_ +
-                     "s/sub/b.NSF -> " + dir_ + "t/sub/b.NSF\n2 converted, 0 failed\n");
+                     "s/sub/b.NSF -> " + dir_ + "t/sub/b.NSF\n2 converted, 0 failed, 0 skipped\n");
   EXPECT_NE(err.find("Преобразование завершено !"), std::string::npos);
   // Again: the targets exist, so --copy gives "-k" names, and --list says so.
   EXPECT_EQ(Run({"mass", "--list", dir_ + "s", dir_ + "t"}), ExitOk);
@@ -169,10 +216,35 @@ TEST_F(CliTest, MassFailureDoesNotStopTheRunAndExitsWith1) {
   platform::MakeDirs(dir_ + "s");
   WriteFileBytes(dir_ + "s/a.IMS", s.image.bytes);
   Model("s/b.IMS", 1, 2);
+  // Of the source edition but cut short: listed, and fails like any damaged file.
+  const std::string cut = Model("s/c.IMS", 1, 3);
+  Truncate(cut, ReadFileBytes(cut).size() - 100);
   EXPECT_EQ(Run({"mass", dir_ + "s", dir_ + "t"}), ExitFailed);
-  EXPECT_EQ(out, "failed: " + dir_ + "s/a.IMS\nconverted: " + dir_ + "s/b.IMS -> " + dir_ +
-                     "t/b.IMS\n1 converted, 1 failed\n");
+  const std::string a = dir_ + "s/a.IMS";
+  const std::string linkReason = "reason: У файлi " + a +
+                                 " неправильно задана адреса наступного запису " +
+                                 std::to_string(s.image.endAdr + 10) + "\n";
+  EXPECT_TRUE(out.starts_with("failed: " + a + "\n" + linkReason + "converted: " + dir_ +
+                              "s/b.IMS -> " + dir_ + "t/b.IMS\nfailed: " + cut + "\nreason: Файл " +
+                              cut + " поврежден: "))
+      << out;
+  EXPECT_TRUE(out.ends_with("\n1 converted, 2 failed, 0 skipped\n")) << out;
   EXPECT_EQ(err.find("(answered: no)"), std::string::npos) << "nothing should be asked: " << err;
+}
+
+// Nothing is passed over in silence: a folder that cannot be listed and a
+// file that cannot be opened are reported, counted, and make the status 1.
+TEST_F(CliTest, MassReportsWhatItCannotReadAsSkipped) {
+  Model("s/a.IMS");
+  DeepTree deep(dir_ + "s/", ".IMS", BuildModel(ModelSpec{}).image.bytes);
+  const std::string skipped = "skipped: " + deep.longFolder +
+                              " (File name too long)\nskipped: " + deep.longFile +
+                              " (File name too long)\n";
+  EXPECT_EQ(Run({"mass", dir_ + "s", dir_ + "t"}), ExitFailed) << err;
+  EXPECT_EQ(out, "converted: " + dir_ + "s/a.IMS -> " + dir_ + "t/a.IMS\n" + skipped +
+                     "1 converted, 0 failed, 2 skipped\n");
+  EXPECT_EQ(Run({"mass", "--list", dir_ + "s", dir_ + "u"}), ExitFailed) << err;
+  EXPECT_TRUE(out.ends_with(skipped + "1 file(s) would be converted, 2 skipped\n")) << out;
 }
 
 TEST_F(CliTest, MassRefusalsAndEmptyTrees) {
@@ -181,7 +253,7 @@ TEST_F(CliTest, MassRefusalsAndEmptyTrees) {
   EXPECT_NE(err.find("Папки \"Откуда\" и \"Куда\" совпадают."), std::string::npos);
   EXPECT_EQ(Run({"mass", dir_ + "s", dir_ + "t"}), ExitOk);
   EXPECT_NE(err.find("Не найдено ни одного файла"), std::string::npos);
-  EXPECT_EQ(out, "0 converted, 0 failed\n");
+  EXPECT_EQ(out, "0 converted, 0 failed, 0 skipped\n");
   EXPECT_EQ(Run({"mass", dir_ + "nope", dir_ + "t"}), ExitFailed);
 }
 
@@ -194,6 +266,153 @@ TEST_F(CliTest, RelativeFoldersAreTakenFromTheCurrentFolder) {
   EXPECT_EQ(rc, ExitOk) << err;
   EXPECT_TRUE(platform::FileExists(dir_ + "t/a.IMS"));
   EXPECT_NE(out.find("-> " + dir_ + "t/a.IMS"), std::string::npos) << out;
+}
+
+std::vector<nlohmann::json> JsonLines(const std::string &text) {
+  std::vector<nlohmann::json> lines;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t nl = text.find('\n', at);
+    lines.push_back(nlohmann::json::parse(text.substr(at, nl - at))); // throws unless valid
+    at = nl == std::string::npos ? text.size() : nl + 1;
+  }
+  return lines;
+}
+
+// One JSON object per line and file, then the summary; a path that is not
+// UTF-8 has its stray bytes escaped, so every line stays valid JSON.
+TEST_F(CliTest, JsonOutputHasOneObjectPerFileAndASummary) {
+  Model("s/a.IMS");
+  Model("s/caf\xE9 \"q\"\n.NSF", 10, 2);
+  ModelSample bad = BuildModel(ModelSpec{});
+  PutU32(bad.image.bytes, bad.image.recordAdr[2][0] + 1, bad.image.endAdr + 10);
+  WriteFileBytes(dir_ + "s/bad.IMS", bad.image.bytes);
+  DeepTree deep(dir_ + "s/", ".RGF", "x");
+  EXPECT_EQ(Run({"mass", "--json", dir_ + "s", dir_ + "t"}), ExitFailed) << err;
+  const auto lines = JsonLines(out);
+  ASSERT_EQ(lines.size(), 6u) << out;
+  EXPECT_EQ(lines[0], (nlohmann::json{{"source", dir_ + "s/a.IMS"},
+                                      {"target", dir_ + "t/a.IMS"},
+                                      {"kind", "IMS"},
+                                      {"status", "converted"},
+                                      {"reason", nullptr}}));
+  EXPECT_EQ(lines[1]["source"], dir_ + "s/bad.IMS");
+  EXPECT_EQ(lines[1]["status"], "failed");
+  EXPECT_NE(lines[1]["reason"].get<std::string>().find(dir_ + "s/bad.IMS"), std::string::npos);
+  EXPECT_EQ(lines[2]["source"], dir_ + "s/caf\\xE9 \"q\"\n.NSF");
+  EXPECT_EQ(lines[2]["target"], dir_ + "t/caf\\xE9 \"q\"\n.NSF");
+  EXPECT_EQ(lines[2]["kind"], "NSF");
+  EXPECT_EQ(lines[3], (nlohmann::json{{"source", deep.longFolder},
+                                      {"target", nullptr},
+                                      {"kind", nullptr},
+                                      {"status", "skipped"},
+                                      {"reason", "File name too long"}}));
+  EXPECT_EQ(lines[4]["kind"], "RGF");
+  EXPECT_EQ(lines[4]["status"], "skipped");
+  EXPECT_EQ(lines[5], (nlohmann::json{{"converted", 2}, {"failed", 1}, {"skipped", 2}}));
+  EXPECT_EQ(err.find("\x1b[K"), std::string::npos) << "no progress display with --json";
+
+  EXPECT_EQ(Run({"convert", "--json", dir_ + "s/a.IMS", dir_ + "one.IMS"}), ExitOk) << err;
+  EXPECT_EQ(JsonLines(out),
+            (std::vector<nlohmann::json>{{{"source", dir_ + "s/a.IMS"},
+                                          {"target", dir_ + "one.IMS"},
+                                          {"kind", "IMS"},
+                                          {"status", "converted"},
+                                          {"reason", nullptr}},
+                                         {{"converted", 1}, {"failed", 0}, {"skipped", 0}}}));
+  EXPECT_EQ(Run({"convert", "--json", dir_ + "nope.IMS", dir_ + "two.IMS"}), ExitFailed);
+  const auto refused = JsonLines(out);
+  ASSERT_EQ(refused.size(), 2u);
+  EXPECT_EQ(refused[0]["status"], "refused");
+  EXPECT_EQ(refused[0]["reason"], "No such file or directory");
+}
+
+// In plain output a path with a control character is quoted and escaped, so
+// that one file is always one line.
+TEST_F(CliTest, PathsWithControlCharactersStayOnOneLine) {
+  const std::string src = Model("s/new\nline\t.IMS");
+  EXPECT_EQ(Run({"mass", dir_ + "s", dir_ + "t"}), ExitOk) << err;
+  EXPECT_EQ(out, "converted: \"" + dir_ + "s/new\\nline\\t.IMS\" -> \"" + dir_ +
+                     "t/new\\nline\\t.IMS\"\n1 converted, 0 failed, 0 skipped\n");
+  EXPECT_TRUE(platform::FileExists(dir_ + "t/new\nline\t.IMS"));
+}
+
+TEST(OutputText, OneLineQuotesOnlyWhatNeedsIt) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/d/obj.IMS", "/d/obj.IMS"},
+      {"/d/Подряд/объект \"1\".IMS", "/d/Подряд/объект \"1\".IMS"},
+      {"a\nb", "\"a\\nb\""},
+      {"tab\there \"q\" \\", "\"tab\\there \\\"q\\\" \\\\\""},
+      {"cr\r, esc\x1b, del\x7f", "\"cr\\r, esc\\x1B, del\\x7F\""},
+      {"c1 \xC2\x9B csi", "\"c1 \\xC2\\x9B csi\""},
+      {"cp1251 \xCF\xF0\xE8", "\"cp1251 \\xCF\\xF0\\xE8\""},
+      {"", ""},
+  };
+  for (const auto &[in, want] : cases)
+    EXPECT_EQ(OneLine(in), want) << in;
+}
+
+TEST(OutputText, ByteThatIsNotUtf8IsEscapedAndTheRestKept) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain", "plain"},
+      {"Ред \xF0\x9F\x98\x80 ok", "Ред \xF0\x9F\x98\x80 ok"},
+      {"caf\xE9", "caf\\xE9"},
+      {"\xC0\xAF overlong", "\\xC0\\xAF overlong"},
+      {"\xED\xA0\x80 surrogate", "\\xED\\xA0\\x80 surrogate"},
+      {"\xF4\x90\x80\x80 too high", "\\xF4\\x90\\x80\\x80 too high"},
+      {"cut \xE2\x82", "cut \\xE2\\x82"},
+      {"\x80 stray", "\\x80 stray"},
+      {"a\nb\x01", "a\nb\x01"}, // control characters are the JSON library's to escape
+  };
+  for (const auto &[in, want] : cases) {
+    EXPECT_EQ(Utf8OrEscaped(in), want) << in;
+    EXPECT_NO_THROW(nlohmann::json(Utf8OrEscaped(in)).dump()) << in;
+  }
+}
+
+// The progress line on a terminal: drawn in place for each file, hidden
+// before every other output, cleared at the end; never wider than the
+// terminal; nothing of it without a terminal or with --quiet.
+TEST_F(CliTest, MassShowsOneProgressLineOnlyOnATerminal) {
+  Model("s/a.IMS");
+  Model("s/" + std::string(120, 'x') + ".IMS", 1, 2);
+  const std::string erase = "\r\x1b[K";
+  auto run = [&](std::vector<std::string> args, int columns) {
+    std::ostringstream o, e;
+    const int rc = ZepMain(args, o, e, columns);
+    out = o.str();
+    err = e.str();
+    return rc;
+  };
+  EXPECT_EQ(run({"mass", dir_ + "s", dir_ + "t1"}, 60), ExitOk);
+  EXPECT_EQ(out.find(erase), std::string::npos);
+  EXPECT_NE(err.find(erase + "0/2  " + dir_ + "s/a.IMS" + erase), std::string::npos) << err;
+  EXPECT_NE(err.find(erase + "1/2  "), std::string::npos) << err;
+  EXPECT_TRUE(err.ends_with(erase + "Преобразование завершено !\n")) << err;
+  size_t at = 0;
+  while ((at = err.find(erase, at)) != std::string::npos) {
+    at += erase.size();
+    const std::string line = err.substr(at, err.find_first_of("\r\n", at) - at);
+    EXPECT_LE(std::count_if(line.begin(), line.end(),
+                            [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }),
+              59)
+        << line;
+  }
+  for (const auto &[args, columns] : std::vector<std::pair<std::vector<std::string>, int>>{
+           {{"mass", dir_ + "s", dir_ + "t2"}, 0},
+           {{"mass", "--quiet", dir_ + "s", dir_ + "t3"}, 60}}) {
+    EXPECT_EQ(run(args, columns), ExitOk);
+    EXPECT_EQ(err.find('\r'), std::string::npos) << err;
+  }
+}
+
+TEST(ProgressLine, TextFitsTheTerminalAndKeepsTheEndOfThePath) {
+  EXPECT_EQ(ProgressLine::Text(3, 15, 12.34, "/d/a.IMS", 80), "3/15  12.3 MB/s  /d/a.IMS");
+  EXPECT_EQ(ProgressLine::Text(0, 15, -1, "/d/a.IMS", 80), "0/15  /d/a.IMS");
+  EXPECT_EQ(ProgressLine::Text(3, 15, 1, "/папка/длинное-имя.IMS", 30),
+            "3/15  1.0 MB/s  \u2026нное-имя.IMS");
+  EXPECT_EQ(ProgressLine::Text(3, 15, 1, "/d/new\nline", 80), "3/15  1.0 MB/s  \"/d/new\\nline\"");
+  EXPECT_EQ(ProgressLine::Text(3, 15, 1, "/d/a.IMS", 8), "3/15  1");
 }
 
 TEST_F(CliTest, InfoShowsTheLayout) {
@@ -263,6 +482,17 @@ TEST_F(CliTest, VerifyAcceptsSoundFilesAndNamesWhatIsWrong) {
   }
   EXPECT_EQ(Run({"verify", dir_ + "missing.bf"}), ExitFailed);
   EXPECT_EQ(Run({"info", dir_ + "missing.bf"}), ExitFailed);
+}
+
+// Every name is a plain path, as in convert and mass: a "#" in a folder or
+// file name is not an alias reference.
+TEST_F(CliTest, InfoAndVerifyTakeNamesWithHashAsPlainPaths) {
+  const std::string src = Model("data#1/x#2.IMS");
+  EXPECT_EQ(Run({"verify", src}), ExitOk) << out << err;
+  EXPECT_EQ(out, "OK: " + src + "\n");
+  EXPECT_EQ(Run({"info", src}), ExitOk) << out << err;
+  EXPECT_NE(out.find("checksum trailer: present, matches\n"), std::string::npos) << out;
+  EXPECT_TRUE(err.empty()) << err;
 }
 
 TEST_F(CliTest, SampleWritesTheTree) {

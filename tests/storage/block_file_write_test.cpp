@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "BlockBytes.h"
 #include "BlockFileUtils.h"
@@ -177,8 +178,8 @@ TEST(WFileWrite, RefusalsLeaveTheFileUnchanged) {
        "Закрытие файла невозможно для несуществующего файла TMP$"},
       {"create number >= Count", [&] { w.WCreat_file(3); },
        "Для файла " + f + " неверен номер лог. файла 3"},
-      {"close number >= Count", [&] { w.WClose_file(7, true); },
-       "Для файла " + f + " неверен номер лог. файла 7"},
+      {"close number >= Count without creation", [&] { w.WClose_file(7, true); },
+       "Закрытие файла невозможно для несуществующего файла TMP$"},
       {"clear number >= Count", [&] { w.WClear_file(3); },
        "Для файла " + f + " неверен номер лог. файла 3"},
       {"create on a simple file", [&] { sr.WCreat_file(0); },
@@ -247,6 +248,38 @@ TEST(WFileWrite, WrongCloseNumberCommitsTheOpenOneFirst) {
   EXPECT_EQ(e2.Message, "Для файла " + f + " не выполнено закрытие файла 2");
   EXPECT_EQ(w.OpenLog, EmptyAdr) << "the new creation is not started";
   EXPECT_EQ(ReadAllRecs(w, 2), std::vector<std::string>{"m"});
+}
+
+// Closing and creating test the state of the object first and the number
+// against Count last: a number beyond Count while another logical file is
+// being written still commits that one and names the mistake.
+TEST(WFileWrite, StateIsCheckedBeforeTheNumberAgainstCount) {
+  bb::TempDir t;
+  const std::string f = Fresh(t);
+  struct Case {
+    const char *name;
+    std::function<void(WFile &)> op;
+    std::string text;
+  } cases[] = {
+      {"close beyond Count", [](WFile &w) { w.WClose_file(7, true); },
+       "Для файла " + f + " ошибочно задан номер файла 7 вместо 1"},
+      {"discard beyond Count", [](WFile &w) { w.WClose_file(3, false); },
+       "Для файла " + f + " ошибочно задан номер файла 3 вместо 1"},
+      {"create beyond Count", [](WFile &w) { w.WCreat_file(3); },
+       "Для файла " + f + " не выполнено закрытие файла 1"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    WFile w(f);
+    w.WCreat_file(1);
+    w.WWrite(0, 4, c.name);
+    ZError e = CatchZ([&] { c.op(w); });
+    EXPECT_EQ(e.HelpContext, 0);
+    EXPECT_EQ(e.Message, c.text);
+    EXPECT_EQ(w.OpenLog, EmptyAdr);
+    EXPECT_FALSE(platform::FileExists(f + "$$"));
+    EXPECT_EQ(ReadAllRecs(w, 1), std::vector<std::string>{std::string(c.name, 4)});
+  }
 }
 
 TEST(WFileWrite, DestructionCommitsAndReportsThroughThePresenter) {

@@ -84,11 +84,22 @@ void AppTest::SweepInjectedFailures(std::initializer_list<platform::Op> ops, con
         break;
       }
       ++failures;
+      ExpectUserNamesOnly(E->FailureReason());
       EXPECT_EQ(got, "old");
       ASSERT_FALSE(Shown.empty());
       EXPECT_EQ(Shown.back().Text, "файл " + Path(source) + "\nне удается преобразовать");
     }
     EXPECT_GT(failures, 0) << "the injection never struck";
+  }
+}
+
+void AppTest::ExpectUserNamesOnly(const std::string &reason) const {
+  EXPECT_FALSE(reason.empty());
+  std::vector<std::string> texts = Texts();
+  texts.push_back(reason);
+  for (const std::string &t : texts) {
+    EXPECT_EQ(t.find(".zepconv-"), std::string::npos) << t;
+    EXPECT_EQ(t.find(SysTmp), std::string::npos) << t;
   }
 }
 

@@ -50,6 +50,10 @@ protected:
   void SweepInjectedFailures(std::initializer_list<platform::Op> ops, const std::string &ext,
                              const std::string &want, const std::function<bool()> &convert);
 
+  // A failure's reason says something and, like every text shown, names the
+  // user's files only: never a temporary target or the private temporary folder.
+  void ExpectUserNamesOnly(const std::string &reason) const;
+
   // Texts shown, in order, and the kinds they were shown as.
   std::vector<MsgRequest> Shown;
   std::vector<std::string> Texts() const;
