@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,12 @@ std::string ErrorText(int code);
 // fails with an I/O error. A negative countdown switches injection off.
 enum class Op { Open, Read, Write, Seek, Rename, Sync, Any };
 void InjectFailure(Op op, int countdown);
+// Test seam: `hook` runs just before every call of `op` (Open: the path;
+// Rename, with or without replacing: from and to), so that a test can change
+// the file system at that very moment. An empty hook removes it.
+using CallHook = std::function<void(const std::string &path, const std::string &other)>;
+void SetCallHook(Op op, CallHook hook);
+// Switches off the injected failure and the hook.
 void ClearInjectedFailures();
 
 // The local date and time of the system clock (month 1-12, day 1-31).

@@ -1,4 +1,5 @@
 #include "Platform.h"
+#include "PlatformSeams.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,41 +18,22 @@ namespace platform {
 
 namespace {
 
-struct Injection {
-  Op op = Op::Any;
-  int countdown = -1;
-};
-Injection g_injection;
-
-// True when the injected failure fires for this call; sets errno then.
+// True when a test injected a failure for this call; sets errno then.
 bool Injected(Op op) {
-  if (g_injection.countdown < 0)
+  if (!seams::Injected(op))
     return false;
-  if (g_injection.op != Op::Any && g_injection.op != op)
-    return false;
-  if (g_injection.countdown > 0) {
-    --g_injection.countdown;
-    return false;
-  }
-  g_injection.countdown = -1;
   errno = EIO;
   return true;
 }
 
 } // namespace
 
-void InjectFailure(Op op, int countdown) {
-  g_injection = {op, countdown};
-}
-void ClearInjectedFailures() {
-  g_injection = {};
-}
-
 Handle Open(const std::string &path, OpenMode mode) {
   return Open(path, mode, nullptr);
 }
 
 Handle Open(const std::string &path, OpenMode mode, int64_t *size) {
+  seams::BeforeCall(Op::Open, path);
   if (Injected(Op::Open))
     return InvalidHandle;
   int flags = O_CLOEXEC;
@@ -180,6 +162,7 @@ bool RemoveFile(const std::string &path) {
 }
 
 bool RenameFile(const std::string &from, const std::string &to) {
+  seams::BeforeCall(Op::Rename, from, to);
   if (Injected(Op::Rename))
     return false;
   return ::rename(from.c_str(), to.c_str()) == 0;

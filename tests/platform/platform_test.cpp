@@ -135,4 +135,22 @@ TEST(Platform, InjectedFailureFiresAfterCountdownOnce) {
   EXPECT_TRUE(platform::RenameFile(f, f + "2"));
 }
 
+TEST(Platform, CallHookRunsJustBeforeTheCallAndNotInsideItself) {
+  TempDir t;
+  WriteText(t.path + "from", "new");
+  std::vector<std::string> seen;
+  platform::SetCallHook(platform::Op::Rename, [&](const std::string &from, const std::string &to) {
+    seen.push_back(from + ">" + to);
+    WriteText(to, "intruder");               // appears at the very moment
+    platform::RenameFile(to, to + ".moved"); // a hook's own calls run no hook
+  });
+  EXPECT_TRUE(platform::RenameFile(t.path + "from", t.path + "to"));
+  platform::ClearInjectedFailures();
+  EXPECT_EQ(seen, std::vector<std::string>{t.path + "from>" + t.path + "to"});
+  EXPECT_EQ(platform::FileSize(t.path + "to"), 3);
+  EXPECT_EQ(platform::FileSize(t.path + "to.moved"), 8);
+  EXPECT_TRUE(platform::RenameFile(t.path + "to", t.path + "again"));
+  EXPECT_EQ(seen.size(), 1u) << "cleared with the injected failures";
+}
+
 } // namespace
