@@ -121,10 +121,15 @@ Handle CreateNew(const std::string &path);
 Handle OpenEntry(const std::string &path);
 // Marks the open file or folder as in use by this process until the handle
 // is closed or the process ends, however it ends (also killed, or by a power
-// cut). False when another process holds it in use, or when it has lost its
-// name meanwhile. A process that can claim a leftover of a dead process may
-// remove it; one that cannot must leave it.
-bool ClaimInUse(Handle h);
+// cut). A process that can claim a leftover of a dead process may remove it;
+// one that cannot must leave it.
+enum class Claim {
+  Claimed,    // this process holds it now
+  Held,       // another process holds it
+  Gone,       // it lost its name meanwhile
+  Unsupported // the file system keeps no such marks: no process can claim it
+};
+Claim ClaimInUse(Handle h);
 // A new empty file without a name, on the file system of `folder`, open for
 // reading and writing: it goes with its last handle, also when the process
 // is killed, and never appears in the folder. InvalidHandle where the system

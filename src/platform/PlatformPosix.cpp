@@ -413,7 +413,7 @@ Handle OpenEntry(const std::string &path) {
   return fd < 0 ? InvalidHandle : fd;
 }
 
-bool ClaimInUse(Handle h) {
+Claim ClaimInUse(Handle h) {
   // The system drops the lock with the last handle of the open file, so it
   // holds exactly as long as the process that took it.
   int r;
@@ -421,16 +421,12 @@ bool ClaimInUse(Handle h) {
     r = ::flock(h, LOCK_EX | LOCK_NB);
   } while (r != 0 && errno == EINTR);
   if (r != 0)
-    return false;
+    return errno == EWOULDBLOCK ? Claim::Held : Claim::Unsupported;
   // A cleaner may have removed the name between its creation and the lock.
   struct stat st;
-  if (::fstat(h, &st) != 0)
-    return false;
-  if (st.st_nlink == 0) {
-    errno = ENOENT;
-    return false;
-  }
-  return true;
+  if (::fstat(h, &st) != 0 || st.st_nlink == 0)
+    return Claim::Gone;
+  return Claim::Claimed;
 }
 
 Handle OpenUnnamed(const std::string &folder) {

@@ -213,13 +213,13 @@ TEST(Platform, ClaimInUseHoldsWhileTheHandleLives) {
   ASSERT_NE(own, platform::InvalidHandle);
   EXPECT_EQ(platform::CreateNew(f), platform::InvalidHandle);
   EXPECT_TRUE(platform::NameTaken(platform::LastError()));
-  ASSERT_TRUE(platform::ClaimInUse(own));
+  ASSERT_EQ(platform::ClaimInUse(own), platform::Claim::Claimed);
 
   platform::Handle other = platform::OpenEntry(f);
   ASSERT_NE(other, platform::InvalidHandle);
-  EXPECT_FALSE(platform::ClaimInUse(other)) << "held by its owner";
+  EXPECT_EQ(platform::ClaimInUse(other), platform::Claim::Held);
   platform::Close(own);
-  EXPECT_TRUE(platform::ClaimInUse(other)) << "its owner is gone";
+  EXPECT_EQ(platform::ClaimInUse(other), platform::Claim::Claimed) << "its owner is gone";
   platform::Close(other);
 
   // A folder is claimed the same way; a name removed before the claim is not.
@@ -228,7 +228,7 @@ TEST(Platform, ClaimInUseHoldsWhileTheHandleLives) {
   platform::Handle dir = platform::OpenEntry(t.path + "d");
   ASSERT_NE(dir, platform::InvalidHandle);
   ASSERT_TRUE(platform::RemoveEmptyDir(t.path + "d"));
-  EXPECT_FALSE(platform::ClaimInUse(dir));
+  EXPECT_EQ(platform::ClaimInUse(dir), platform::Claim::Gone);
   platform::Close(dir);
 
   ASSERT_EQ(::symlink(f.c_str(), (t.path + "link").c_str()), 0);
