@@ -223,6 +223,8 @@ void WFile::PassRecord(const WRec *r) {
 }
 
 bool WFile::WRead(WRec *r) {
+  // Every long walk over records passes here: it stops when the user asks.
+  CheckInterruption();
   for (;;) {
     ReadPrefix(r);
     if (r->Flag & DeletedFlag) {

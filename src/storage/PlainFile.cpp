@@ -54,6 +54,14 @@ SFile::SFile(const std::string &name, AnonymousFile) : Name(name), Mode(zfmCreat
   HandlePos = 0;
 }
 
+SFile::SFile(const std::string &name, InPlace) : Name(name), Mode(zfmCreate) {
+  Handle = platform::Open(Name, platform::OpenMode::Create);
+  if (Handle == platform::InvalidHandle)
+    SysError();
+  Buf = std::make_unique_for_overwrite<char[]>(BufSize);
+  HandlePos = 0;
+}
+
 void SFile::EndWriting() {
   if (!Anonymous) {
     Close();
