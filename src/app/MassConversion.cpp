@@ -92,13 +92,17 @@ std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<Plan
                                           bool askAfterFailure, const MassResultHook &onResult,
                                           const MassStartHook &onStart) {
   std::vector<MassResult> results;
-  for (size_t i = 0; i < plan.size(); ++i) {
+  WrittenFiles written;
+  for (size_t i = 0; i < plan.size() && !platform::Interruption(); ++i) {
     const PlannedFile &f = plan[i];
     if (onStart)
       onStart(f, i, plan.size());
-    results.push_back({f.source, f.kind, engine.ConvertFile(f.source, f.target, f.kind, f.policy)});
+    results.push_back(
+        {f.source, f.kind, engine.ConvertFile(f.source, f.target, f.kind, f.policy, &written)});
     if (onResult)
       onResult(results.back());
+    if (results.back().outcome.status == ConvertStatus::Interrupted)
+      break;
     if (!results.back().ok() && askAfterFailure && AskYesNo(AbortQuestion))
       break;
   }
@@ -111,7 +115,9 @@ int MassReport::converted() const {
 }
 
 int MassReport::failed() const {
-  return static_cast<int>(results.size()) - converted();
+  return static_cast<int>(std::count_if(results.begin(), results.end(), [](const MassResult &r) {
+    return r.outcome.status == ConvertStatus::Failed || r.outcome.status == ConvertStatus::Refused;
+  }));
 }
 
 MassReport MassConvert(Engine &engine, const MassRequest &req) {
@@ -121,7 +127,17 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
     report.status = MassStatus::SameFolder;
     return report;
   }
-  Selection sel = BuildSelection(engine, req.sourceFolder, &report.skipped);
+  auto stopped = [&] {
+    ShowMessage("Преобразование прервано !");
+    report.status = MassStatus::Interrupted;
+    return report;
+  };
+  Selection sel;
+  try {
+    sel = BuildSelection(engine, req.sourceFolder, &report.skipped);
+  } catch (const Interrupted &) {
+    return stopped();
+  }
   if (sel.empty()) {
     ShowMessage("Не найдено ни одного файла");
     report.status = MassStatus::NothingFound;
@@ -135,6 +151,8 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
     return report;
   }
   report.results = RunMassConversion(engine, plan, req.askAfterFailure, req.onResult, req.onStart);
+  if (platform::Interruption())
+    return stopped();
   ShowMessage("Преобразование завершено !");
   report.status = MassStatus::Done;
   return report;
