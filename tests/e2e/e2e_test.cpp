@@ -2,6 +2,7 @@
 #include "BlockBuilder.h"
 #include "Platform.h"
 #include "SampleTree.h"
+#include "TreeSnapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -12,34 +13,6 @@
 using namespace samples;
 
 namespace {
-
-// Every plain file below `dir`, relative path -> bytes; hidden ones included.
-void Snapshot(const std::string &dir, const std::string &rel,
-              std::map<std::string, std::string> &out) {
-  std::vector<platform::DirEntry> entries;
-  ASSERT_TRUE(platform::ListDir(dir + rel, entries));
-  for (const auto &e : entries) {
-    if (e.isLink)
-      continue;
-    if (e.isDir)
-      Snapshot(dir, rel + e.name + "/", out);
-    else
-      out[rel + e.name] = ReadFileBytes(dir + rel + e.name);
-  }
-}
-
-std::map<std::string, std::string> Snapshot(const std::string &dir) {
-  std::map<std::string, std::string> out;
-  Snapshot(dir, "", out);
-  return out;
-}
-
-std::string Quote(const std::string &s) {
-  std::string q = "'";
-  for (char c : s)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
 
 class E2eTest : public ::testing::Test {
 protected:
