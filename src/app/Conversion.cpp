@@ -593,9 +593,7 @@ bool Engine::ConvertCompositeTo(const std::string &source, const Destination &de
     src->WOpen_file(2);
 
     // Messages about a part name the composite and the part's stored name.
-    auto label = [&](size_t i) {
-      return source + " (модель " + Cp1251ToUtf8(names[i]) + ")";
-    };
+    auto label = [&](size_t i) { return source + " (модель " + Cp1251ToUtf8(names[i]) + ")"; };
     std::optional<WorkFile> partFile;
     std::optional<SFile> part;
     // Converts part i and appends it to logical file 2 of the target.

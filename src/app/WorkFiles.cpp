@@ -181,7 +181,10 @@ bool TempTarget::Place(const FinalName &f, const WrittenFiles *written) {
   if (written && written->Has(f.path))
     throw ZError(OwnOutputMessage(f), 0);
   const bool replacing = platform::PathExists(f.path);
-  // The old file goes with the rename: the new data is on the disk first.
+  // The new file keeps what the old one allowed whom; and the old file goes
+  // with the rename, so the new data is on the disk first.
+  if (replacing)
+    platform::KeepPermissions(Held, f.path);
   if (replacing && !platform::Sync(Held))
     OutSystemError(f.name);
   if (!platform::RenameFile(Path_, f.path))

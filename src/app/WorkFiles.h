@@ -119,9 +119,10 @@ public:
 
   // Gives the file its final name with one atomic rename and returns the name
   // it took. A name that may be replaced is replaced, unless `written` holds
-  // it (a run never replaces its own output); the new file's data then reaches
-  // the disk before the rename, and the folder's entry after it, so that a
-  // power cut leaves the old file or the new one, whole. A name that may not
+  // it (a run never replaces its own output); the new file then takes the old
+  // one's permissions, and its data reaches the disk before the rename and the
+  // folder's entry after it, so that a power cut leaves the old file or the
+  // new one, whole. A name that may not
   // be replaced is taken only while it is free; when a file appeared there,
   // the fallback is tried the same way. Raises ZError naming the user's file
   // when no name can be taken.

@@ -54,6 +54,9 @@ bool Flush(Handle h);
 // Pushes written bytes to the disk (used before an atomic rename).
 bool Sync(Handle h);
 
+// Gives the open file the access permissions of the file `of` (links
+// followed), as a file that replaces it should keep them.
+bool KeepPermissions(Handle h, const std::string &of);
 // Pushes the folder's entries (names created, renamed or removed in it) to the disk.
 bool SyncFolder(const std::string &path);
 

@@ -161,6 +161,11 @@ bool Sync(Handle h) {
   return h >= 0 && ::fdatasync(h) == 0;
 }
 
+bool KeepPermissions(Handle h, const std::string &of) {
+  struct stat st;
+  return ::stat(of.c_str(), &st) == 0 && ::fchmod(h, st.st_mode & 07777) == 0;
+}
+
 bool SyncFolder(const std::string &path) {
   if (Injected(Op::Sync))
     return false;

@@ -4,6 +4,8 @@
 // after the rename.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "AppFixture.h"
 #include "Expected.h"
 #include "MassConversion.h"
@@ -108,6 +110,26 @@ TEST_F(FinalRenameTest, ReplacedTargetIsSynchronisedNewOneIsNot) {
     EXPECT_EQ(samples::ReadFileBytes(t), "old");
     ExpectUserNamesOnly(out.reason);
     EXPECT_TRUE(TempLeft().empty());
+  }
+}
+
+// A replaced file keeps what the old one allowed whom, as careful saving does.
+TEST_F(FinalRenameTest, ReplacedTargetKeepsItsPermissions) {
+  for (const char *ext : {".IMS", ".IMP"}) {
+    for (mode_t mode : {0640, 0444, 0600}) {
+      SCOPED_TRACE(std::string(ext) + " mode " + std::to_string(mode));
+      const std::string t = Path(std::string("t") + ext);
+      platform::RemoveFile(t);
+      samples::WriteFileBytes(t, "old");
+      ASSERT_EQ(chmod(t.c_str(), mode), 0);
+      EXPECT_TRUE(E->ConvertFile(Path(std::string("s") + ext), t,
+                                 ext == std::string(".IMP") ? 3 : 1, ExistingTarget::Replace)
+                      .ok());
+      struct stat st;
+      ASSERT_EQ(stat(t.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, mode);
+      EXPECT_TRUE(samples::ReadFileBytes(t) == Want.Of(ext));
+    }
   }
 }
 
