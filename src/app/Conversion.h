@@ -196,8 +196,8 @@ std::string KName(const std::string &target);
 // Writes the plain file `plainPath` into logical file n of f, which the caller
 // has created with WCreat_file and not yet closed, in records of at most 10000
 // bytes; the first record has the flag byte 1, the others 0. On failure shows
-// "Неопределенная ошибка при создании файлов ИМСП", commits what was written
-// and returns true. On success logical file n is left open for the caller.
+// "Неопределенная ошибка при создании файлов ИМСП" (unless the user asked to
+// stop), commits what was written and returns true. On success logical file n is left open for the caller.
 // When `error` is given, it receives what ended a failure.
 bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath,
                std::exception_ptr *error = nullptr);

@@ -220,12 +220,6 @@ void RemoveEmptyFolders(const std::vector<std::string> &made) {
     platform::RemoveEmptyDir(*f);
 }
 
-void RemoveBlockFile(const std::string &path) {
-  platform::RemoveFile(path);
-  platform::RemoveFile(path + "$");
-  platform::RemoveFile(path + TmpSuffix);
-}
-
 OpenBlock::~OpenBlock() {
   if (!F)
     return;

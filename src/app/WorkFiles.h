@@ -144,9 +144,6 @@ void MakeFolders(const std::string &folder, std::vector<std::string> &made);
 // Removes the folders of `made` that are empty, innermost first.
 void RemoveEmptyFolders(const std::vector<std::string> &made);
 
-// Removes a block file and the storage layer's companions name + "$" and name + "$$".
-void RemoveBlockFile(const std::string &path);
-
 // A block file owned by a conversion. Close() ends it normally and raises what
 // closing raises; when the object goes without Close() (a failure is being
 // handled), a logical file still under creation is discarded first, so that
