@@ -55,9 +55,16 @@ SFile::SFile(const std::string &name, AnonymousFile) : Name(name), Mode(zfmCreat
 }
 
 SFile::SFile(const std::string &name, InPlace) : Name(name), Mode(zfmCreate) {
-  Handle = platform::Open(Name, platform::OpenMode::Create);
+  int64_t size = 0;
+  Handle = platform::Open(Name, platform::OpenMode::ReadWrite, &size);
   if (Handle == platform::InvalidHandle)
     SysError();
+  if (size != 0) {
+    platform::Close(Handle);
+    Handle = platform::InvalidHandle;
+    platform::SetLastError(EEXIST);
+    SysError();
+  }
   Buf = std::make_unique_for_overwrite<char[]>(BufSize);
   HandlePos = 0;
 }

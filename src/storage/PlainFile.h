@@ -19,7 +19,7 @@ enum ZFileMode : int {
 
 // Selects the constructor of an anonymous file.
 struct AnonymousFile {};
-// Selects the constructor that empties a file where it is.
+// Selects the constructor that writes an empty temporary file where it is.
 struct InPlace {};
 
 class SFile {
@@ -32,11 +32,12 @@ public:
   // for writing like zfmCreate; `name` only labels its messages. Raises ZError
   // 99 when the system refuses.
   SFile(const std::string &name, AnonymousFile);
-  // The program's own temporary file `name` (made and held by its owner, or
-  // a name that opens an unnamed one again) emptied where it is, or created,
-  // and opened for writing like zfmCreate. It keeps its identity, so what its
-  // owner holds on it stays; never for a user's file, whose other names would
-  // see the change. Raises ZError 99 when the system refuses.
+  // The program's own empty temporary file `name` (just made and held by its
+  // owner, or a name that opens an unnamed one again) opened for writing
+  // like zfmCreate, where it is: not created, truncated or replaced, so it
+  // keeps its identity and what its owner holds on it (and a file system
+  // that writes a truncated file out at closing has no cause to). Raises
+  // ZError 99 when the system refuses or the file is not empty.
   SFile(const std::string &name, InPlace);
   // Writes pending bytes and closes; a failure is shown through OutErr.
   ~SFile();
