@@ -494,7 +494,7 @@ bool Engine::ConvertModel(const std::string &source, const std::string &target, 
 }
 
 bool Engine::ConvertModelTo(const std::string &source, const Destination &dest, uint8_t kind,
-                            const WrittenFiles *written) {
+                            RunFiles *run) {
   Start();
   NamingPresenter naming(*this);
   if (RefusedAsSelf(source, dest.first.name)) {
@@ -510,7 +510,7 @@ bool Engine::ConvertModelTo(const std::string &source, const Destination &dest, 
     ShowTargetAs(out.Path(), dest.first.name);
     ModelSteps(source, out.Path(), kind, work);
     VerifyCompacted(out.Path());
-    Landed_ = out.Commit(dest, written);
+    Landed_ = out.Commit(dest, run);
     return false;
   } catch (...) {
     NoteFailure(std::current_exception());
@@ -540,8 +540,7 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
 // The composite is assembled as a block file in the private folder, logical
 // file by logical file, and then written to its temporary target compacted,
 // with its trailer, in one pass.
-bool Engine::ConvertCompositeTo(const std::string &source, const Destination &dest,
-                                const WrittenFiles *written) {
+bool Engine::ConvertCompositeTo(const std::string &source, const Destination &dest, RunFiles *run) {
   Start();
   NamingPresenter naming(*this);
   if (RefusedAsSelf(source, dest.first.name)) {
@@ -651,7 +650,7 @@ bool Engine::ConvertCompositeTo(const std::string &source, const Destination &de
     WriteCompacted(*dst, out->Path(), Rec);
     dst.Close();
     VerifyCompacted(out->Path());
-    Landed_ = out->Commit(dest, written);
+    Landed_ = out->Commit(dest, run);
     return false;
   } catch (...) {
     NoteFailure(std::current_exception());
@@ -661,7 +660,7 @@ bool Engine::ConvertCompositeTo(const std::string &source, const Destination &de
 }
 
 ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string &target,
-                                   uint8_t kind, ExistingTarget policy, WrittenFiles *written) {
+                                   uint8_t kind, ExistingTarget policy, RunFiles *run) {
   Start();
   ConvertOutcome outcome;
   outcome.target = target;
@@ -710,13 +709,13 @@ ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string 
     outcome.target = dest.first.name;
 
     MakeFolders(FolderOf(dest.first.name), made);
-    const bool failed = kind == KindComposite ? ConvertCompositeTo(source, dest, written)
-                                              : ConvertModelTo(source, dest, kind, written);
+    const bool failed = kind == KindComposite ? ConvertCompositeTo(source, dest, run)
+                                              : ConvertModelTo(source, dest, kind, run);
     if (!failed) {
       outcome.status = ConvertStatus::Converted;
       outcome.target = Landed_.name;
-      if (written)
-        written->Add(Landed_.path);
+      if (run)
+        run->Add(Landed_.path);
     } else {
       outcome.status = Stopped_ ? ConvertStatus::Interrupted : ConvertStatus::Failed;
       outcome.reason = Reason_.empty() ? FailMessage(source) : Reason_;

@@ -38,9 +38,9 @@ enum class ExistingTarget {
 
 // How ConvertFile ended.
 enum class ConvertStatus {
-  Converted, // the target is written
-  Refused,   // refused before anything was done; see Refusal
-  Failed,    // the conversion ran and failed; no target was written
+  Converted,   // the target is written
+  Refused,     // refused before anything was done; see Refusal
+  Failed,      // the conversion ran and failed; no target was written
   Interrupted, // the user asked to stop (a signal) before it ended; no target was written
 };
 
@@ -117,12 +117,12 @@ public:
   // stays). The final rename replaces a file only when it existed at the
   // start and replacing was agreed (or it is an earlier "-k" copy); a file
   // that appears at the target meanwhile sends the result to the "-k" name,
-  // and one that appears there too fails the conversion. With `written`, the
-  // files of the run so far, a final name that is one of them fails the
-  // conversion, and the file written is added. Target folders the conversion
-  // made are removed again, when empty, if it does not succeed.
+  // and one that appears there too fails the conversion. With `run`, a final
+  // name that the run has written fails the conversion, the file written is
+  // added to it, and the folder of a replaced file is synced when it ends. Target folders the
+  // conversion made are removed again, when empty, if it does not succeed.
   ConvertOutcome ConvertFile(const std::string &source, const std::string &target, uint8_t kind,
-                             ExistingTarget policy, WrittenFiles *written = nullptr);
+                             ExistingTarget policy, RunFiles *run = nullptr);
 
   // Converts one model file of kind `kind` (1, 2 and 11 with Boib conversion)
   // into `target`, replacing a file there at the final rename. True = failed
@@ -143,11 +143,10 @@ public:
   const BoibFieldList &BoibFields() const { return *Boib_; }
 
 private:
-  // The procedures, writing to `dest` and committing with `written`.
+  // The procedures, writing to `dest` and committing with `run`.
   bool ConvertModelTo(const std::string &source, const Destination &dest, uint8_t kind,
-                      const WrittenFiles *written);
-  bool ConvertCompositeTo(const std::string &source, const Destination &dest,
-                          const WrittenFiles *written);
+                      RunFiles *run);
+  bool ConvertCompositeTo(const std::string &source, const Destination &dest, RunFiles *run);
   // Before the first private folder, or the first temporary target in a
   // folder, of this engine: what dead runs left there goes.
   void SweepOnce(const std::string &folder, Leftover kind);
@@ -197,8 +196,8 @@ std::string KName(const std::string &target);
 // has created with WCreat_file and not yet closed, in records of at most 10000
 // bytes; the first record has the flag byte 1, the others 0. On failure shows
 // "Неопределенная ошибка при создании файлов ИМСП" (unless the user asked to
-// stop), commits what was written and returns true. On success logical file n is left open for the caller.
-// When `error` is given, it receives what ended a failure.
+// stop), commits what was written and returns true. On success logical file n is left open for the
+// caller. When `error` is given, it receives what ended a failure.
 bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath,
                std::exception_ptr *error = nullptr);
 

@@ -92,13 +92,13 @@ std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<Plan
                                           bool askAfterFailure, const MassResultHook &onResult,
                                           const MassStartHook &onStart) {
   std::vector<MassResult> results;
-  WrittenFiles written;
+  RunFiles run;
   for (size_t i = 0; i < plan.size() && !platform::Interruption(); ++i) {
     const PlannedFile &f = plan[i];
     if (onStart)
       onStart(f, i, plan.size());
     results.push_back(
-        {f.source, f.kind, engine.ConvertFile(f.source, f.target, f.kind, f.policy, &written)});
+        {f.source, f.kind, engine.ConvertFile(f.source, f.target, f.kind, f.policy, &run)});
     if (onResult)
       onResult(results.back());
     if (results.back().outcome.status == ConvertStatus::Interrupted)

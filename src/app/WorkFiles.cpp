@@ -133,15 +133,31 @@ FinalName FinalNameAt(const std::string &name, bool replace) {
   return {name, path.empty() ? name : path, replace};
 }
 
-bool WrittenFiles::Has(const std::string &path) const {
+RunFiles::~RunFiles() {
+  SyncFolders();
+}
+
+bool RunFiles::Has(const std::string &path) const {
   platform::FileId id;
   return platform::GetFileId(path, id) && Ids.count(id) > 0;
 }
 
-void WrittenFiles::Add(const std::string &path) {
+void RunFiles::Add(const std::string &path) {
   platform::FileId id;
   if (platform::GetFileId(path, id))
     Ids.insert(id);
+}
+
+void RunFiles::SyncFolderLater(const std::string &folder) {
+  Folders.insert(folder);
+}
+
+void RunFiles::SyncFolders() {
+  // A folder whose entries do not reach the disk leaves its files old or new,
+  // whole, after a power cut: nothing to report.
+  for (const std::string &f : Folders)
+    platform::SyncFolder(f);
+  Folders.clear();
 }
 
 TempTarget::TempTarget(const std::string &folder, const std::string &shown) {
@@ -170,7 +186,7 @@ TempTarget::~TempTarget() {
   platform::Close(Held);
 }
 
-bool TempTarget::Place(const FinalName &f, const WrittenFiles *written) {
+bool TempTarget::Place(const FinalName &f, RunFiles *run) {
   if (!f.replace) {
     if (platform::RenameNoReplace(Path_, f.path))
       return Committed = true;
@@ -178,7 +194,7 @@ bool TempTarget::Place(const FinalName &f, const WrittenFiles *written) {
       return false;
     OutSystemError(f.name);
   }
-  if (written && written->Has(f.path))
+  if (run && run->Has(f.path))
     throw ZError(OwnOutputMessage(f), 0);
   const bool replacing = platform::PathExists(f.path);
   // The new file keeps what the old one allowed whom; and the old file goes
@@ -192,17 +208,19 @@ bool TempTarget::Place(const FinalName &f, const WrittenFiles *written) {
   Committed = true;
   // Should the folder's entry not reach the disk, a power cut still leaves
   // the old file or the new one, both whole; so the result is not a failure.
-  if (replacing)
+  if (replacing && run)
+    run->SyncFolderLater(FolderOf(f.path));
+  else if (replacing)
     platform::SyncFolder(FolderOf(f.path));
   return true;
 }
 
-const FinalName &TempTarget::Commit(const Destination &d, const WrittenFiles *written) {
-  if (Place(d.first, written))
+const FinalName &TempTarget::Commit(const Destination &d, RunFiles *run) {
+  if (Place(d.first, run))
     return d.first;
   if (!d.fallback)
     throw ZError(TakenMessage(d.first.name), 0);
-  if (Place(*d.fallback, written))
+  if (Place(*d.fallback, run))
     return *d.fallback;
   throw ZError(TakenMessage(d.fallback->name), 0);
 }

@@ -90,15 +90,27 @@ struct Destination {
   std::optional<FinalName> fallback;
 };
 
-// The files a run has written, whatever names lead to them: a later
-// conversion of the same run never replaces one of them.
-class WrittenFiles {
+// What the conversions of one run (a mass conversion) share: the files the
+// run has written, whatever names lead to them, so that a later conversion
+// never replaces one of them; and the folders in which it replaced files,
+// whose entries reach the disk together when the run ends (one folder sync
+// each, instead of one per file: the files' data is synced before each
+// rename anyway, so a power cut meanwhile leaves old or new files, whole).
+class RunFiles {
 public:
+  RunFiles() = default;
+  ~RunFiles(); // syncs the folders still pending
+  RunFiles(const RunFiles &) = delete;
+  RunFiles &operator=(const RunFiles &) = delete;
+
   bool Has(const std::string &path) const;
   void Add(const std::string &path);
+  void SyncFolderLater(const std::string &folder);
+  void SyncFolders();
 
 private:
   std::set<platform::FileId> Ids;
+  std::set<std::string> Folders;
 };
 
 // The file a target is written under until it is complete: ".zepconv-" and
@@ -118,19 +130,19 @@ public:
   const std::string &Path() const { return Path_; }
 
   // Gives the file its final name with one atomic rename and returns the name
-  // it took. A name that may be replaced is replaced, unless `written` holds
+  // it took. A name that may be replaced is replaced, unless `run` has written
   // it (a run never replaces its own output); the new file then takes the old
   // one's permissions, and its data reaches the disk before the rename and the
-  // folder's entry after it, so that a power cut leaves the old file or the
-  // new one, whole. A name that may not
+  // folder's entry after it (at the end of `run`, when given), so that a
+  // power cut leaves the old file or the new one, whole. A name that may not
   // be replaced is taken only while it is free; when a file appeared there,
   // the fallback is tried the same way. Raises ZError naming the user's file
   // when no name can be taken.
-  const FinalName &Commit(const Destination &d, const WrittenFiles *written);
+  const FinalName &Commit(const Destination &d, RunFiles *run);
 
 private:
   // Renames to f; false when f may not be replaced and is taken.
-  bool Place(const FinalName &f, const WrittenFiles *written);
+  bool Place(const FinalName &f, RunFiles *run);
 
   std::string Path_;
   platform::Handle Held = platform::InvalidHandle;

@@ -179,9 +179,10 @@ std::string ErrorText(int code);
 enum class Op { Open, Read, Write, Seek, Rename, Sync, Any };
 void InjectFailure(Op op, int countdown);
 // Test seam: `hook` runs just before every call of `op` (Open: the path;
-// Rename, with or without replacing: from and to), so that a test can change
-// the file system at that very moment. An empty hook removes it.
-using CallHook = std::function<void(const std::string &path, const std::string &other)>;
+// Rename, with or without replacing: from and to; Sync: the folder, or
+// nothing for a file's data), so that a test can change the file system at
+// that very moment, or see the calls. An empty hook removes it.
+using CallHook = std::function<void(Op op, const std::string &path, const std::string &other)>;
 void SetCallHook(Op op, CallHook hook);
 // Switches off the injected failure and the hook.
 void ClearInjectedFailures();

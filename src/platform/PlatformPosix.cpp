@@ -156,6 +156,7 @@ bool Flush(Handle h) {
 } // write() already reached the file system
 
 bool Sync(Handle h) {
+  seams::BeforeCall(Op::Sync, std::string());
   if (Injected(Op::Sync))
     return false;
   return h >= 0 && ::fdatasync(h) == 0;
@@ -167,6 +168,7 @@ bool KeepPermissions(Handle h, const std::string &of) {
 }
 
 bool SyncFolder(const std::string &path) {
+  seams::BeforeCall(Op::Sync, path);
   if (Injected(Op::Sync))
     return false;
   const int fd =

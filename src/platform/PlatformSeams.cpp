@@ -55,7 +55,7 @@ void BeforeCall(Op op, const std::string &path, const std::string &other) {
     return;
   const CallHook run = g_hook.run; // the hook may replace itself
   g_inHook = true;
-  run(path, other);
+  run(op, path, other);
   g_inHook = false;
 }
 

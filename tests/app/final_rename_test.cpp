@@ -53,10 +53,11 @@ TEST_F(FinalRenameTest, FileAppearingAtTheFinalNameIsNeverReplaced) {
       if (c.targetAtStart)
         samples::WriteFileBytes(t, "old");
       int appeared = 0;
-      platform::SetCallHook(platform::Op::Rename, [&](const std::string &, const std::string &to) {
-        if (to == intruder && appeared++ == 0)
-          samples::WriteFileBytes(intruder, "intruder");
-      });
+      platform::SetCallHook(platform::Op::Rename,
+                            [&](platform::Op, const std::string &, const std::string &to) {
+                              if (to == intruder && appeared++ == 0)
+                                samples::WriteFileBytes(intruder, "intruder");
+                            });
       Shown.clear();
       const ConvertOutcome out = E->ConvertFile(Path(std::string("s") + ext), t,
                                                 ext == std::string(".IMP") ? 3 : 1, c.policy);
@@ -87,30 +88,73 @@ TEST_F(FinalRenameTest, FileAppearingAtTheFinalNameIsNeverReplaced) {
   }
 }
 
-// A replaced target is on the disk before the rename; a new one needs no
-// synchronisation (the source still holds its data).
+// A replaced target is on the disk before the rename and its folder after it;
+// a new one needs no synchronisation (the source still holds its data).
 TEST_F(FinalRenameTest, ReplacedTargetIsSynchronisedNewOneIsNot) {
+  std::vector<std::string> calls;
+  auto record = [&](platform::Op op) {
+    platform::SetCallHook(
+        op, [&calls](platform::Op called, const std::string &a, const std::string &b) {
+          if (called == platform::Op::Sync)
+            calls.push_back(a.empty() ? "sync data" : "sync folder " + a);
+          else if (called == platform::Op::Rename)
+            calls.push_back("rename to " + b);
+        });
+  };
   for (const char *ext : {".IMS", ".IMP"}) {
     SCOPED_TRACE(ext);
     const std::string s = Path(std::string("s") + ext), t = Path(std::string("t") + ext);
     const uint8_t kind = ext == std::string(".IMP") ? 3 : 1;
-    const std::string &want = Want.Of(ext);
+    struct Case {
+      bool existing;
+      std::vector<std::string> calls;
+    } cases[] = {
+        {false, {"rename to " + t}},
+        {true, {"sync data", "rename to " + t, "sync folder " + Dir}},
+    };
+    for (const Case &c : cases) {
+      platform::RemoveFile(t);
+      if (c.existing)
+        samples::WriteFileBytes(t, "old");
+      calls.clear();
+      record(platform::Op::Any);
+      EXPECT_TRUE(E->ConvertFile(s, t, kind, ExistingTarget::Replace).ok());
+      platform::ClearInjectedFailures();
+      EXPECT_EQ(calls, c.calls);
+      EXPECT_TRUE(samples::ReadFileBytes(t) == Want.Of(ext));
+    }
 
-    platform::RemoveFile(t);
-    platform::InjectFailure(platform::Op::Sync, 0);
-    EXPECT_TRUE(E->ConvertFile(s, t, kind, ExistingTarget::Replace).ok());
-    platform::ClearInjectedFailures();
-    EXPECT_TRUE(samples::ReadFileBytes(t) == want);
-
+    // The sync before the rename fails: the old file stays.
     samples::WriteFileBytes(t, "old");
     platform::InjectFailure(platform::Op::Sync, 0);
     const ConvertOutcome out = E->ConvertFile(s, t, kind, ExistingTarget::Replace);
     platform::ClearInjectedFailures();
-    EXPECT_EQ(out.status, ConvertStatus::Failed) << "the sync before the rename failed";
+    EXPECT_EQ(out.status, ConvertStatus::Failed);
     EXPECT_EQ(samples::ReadFileBytes(t), "old");
     ExpectUserNamesOnly(out.reason);
     EXPECT_TRUE(TempLeft().empty());
   }
+
+  // A mass run syncs each replaced file before its rename, and each folder
+  // once, when the run ends.
+  ASSERT_TRUE(platform::MakeDirs(Path("src/sub")) && platform::MakeDirs(Path("dst/sub")));
+  for (const char *rel : {"a.IMS", "b.IMS", "sub/c.IMS"}) {
+    ASSERT_TRUE(platform::CopyFile(Path("s.IMS"), Path("src/") + rel));
+    samples::WriteFileBytes(Path("dst/") + rel, "old");
+  }
+  calls.clear();
+  record(platform::Op::Any);
+  MassRequest req;
+  req.sourceFolder = Path("src/");
+  req.targetFolder = Path("dst/");
+  req.policy = ExistingTarget::Replace;
+  EXPECT_EQ(MassConvert(*E, req).converted(), 3);
+  platform::ClearInjectedFailures();
+  EXPECT_EQ(calls, (std::vector<std::string>{"sync data", "rename to " + Path("dst/a.IMS"),
+                                             "sync data", "rename to " + Path("dst/b.IMS"),
+                                             "sync data", "rename to " + Path("dst/sub/c.IMS"),
+                                             "sync folder " + Path("dst/"),
+                                             "sync folder " + Path("dst/sub/")}));
 }
 
 // A replaced file keeps what the old one allowed whom, as careful saving does.

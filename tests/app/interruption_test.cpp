@@ -20,10 +20,11 @@ class InterruptionTest : public AppTest {
 protected:
   // Asks to stop just before the `n`-th opening of a file from now on.
   void StopAtOpening(int n) {
-    platform::SetCallHook(platform::Op::Open, [this, n](const std::string &, const std::string &) {
-      if (++Openings == n)
-        platform::SetInterruption(SIGINT);
-    });
+    platform::SetCallHook(platform::Op::Open,
+                          [this, n](platform::Op, const std::string &, const std::string &) {
+                            if (++Openings == n)
+                              platform::SetInterruption(SIGINT);
+                          });
     Openings = 0;
   }
   int Openings = 0;

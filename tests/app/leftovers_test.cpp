@@ -104,17 +104,18 @@ TEST_F(LeftoversTest, TemporaryFilesThatNeedNoNameHaveNone) {
   for (const std::string ext : {".IMS", ".IMP"}) {
     SCOPED_TRACE(ext);
     std::set<std::string> seen;
-    platform::SetCallHook(platform::Op::Open, [&](const std::string &, const std::string &) {
-      std::vector<platform::DirEntry> top;
-      platform::ListDir(SysTmpPath(), top);
-      for (const auto &t : top) {
-        seen.insert(t.name + (t.isDir ? "/" : ""));
-        std::vector<platform::DirEntry> inner;
-        if (t.isDir && platform::ListDir(SysTmpPath() + t.name, inner))
-          for (const auto &i : inner)
-            seen.insert("private/" + i.name);
-      }
-    });
+    platform::SetCallHook(platform::Op::Open,
+                          [&](platform::Op, const std::string &, const std::string &) {
+                            std::vector<platform::DirEntry> top;
+                            platform::ListDir(SysTmpPath(), top);
+                            for (const auto &t : top) {
+                              seen.insert(t.name + (t.isDir ? "/" : ""));
+                              std::vector<platform::DirEntry> inner;
+                              if (t.isDir && platform::ListDir(SysTmpPath() + t.name, inner))
+                                for (const auto &i : inner)
+                                  seen.insert("private/" + i.name);
+                            }
+                          });
     const ConvertOutcome out = E->ConvertFile(Path("s" + ext), Path("t" + ext),
                                               ext == ".IMP" ? 3 : 1, ExistingTarget::Copy);
     platform::ClearInjectedFailures();
@@ -147,7 +148,7 @@ TEST_F(LeftoversTest, TargetFolderSeesOnlyTheShortTemporaryTarget) {
   for (const std::string ext : {".IMS", ".IMP"}) {
     SCOPED_TRACE(ext);
     std::set<std::string> seen;
-    auto look = [&](const std::string &, const std::string &) {
+    auto look = [&](platform::Op, const std::string &, const std::string &) {
       for (const std::string &n : FilesIn(Path("dst")))
         seen.insert(n);
     };
@@ -194,12 +195,13 @@ TEST_F(LeftoversTest, FailedConversionRemovesTheFoldersItMade) {
         ASSERT_TRUE(platform::MakeDirs(Path(c.existing)));
       }
       bool written = false;
-      platform::SetCallHook(platform::Op::Open, [&](const std::string &, const std::string &) {
-        if (c.otherFile && !written && platform::DirExists(Path(c.target))) {
-          written = true;
-          samples::WriteFileBytes(Path(c.otherFile), "other");
-        }
-      });
+      platform::SetCallHook(platform::Op::Open,
+                            [&](platform::Op, const std::string &, const std::string &) {
+                              if (c.otherFile && !written && platform::DirExists(Path(c.target))) {
+                                written = true;
+                                samples::WriteFileBytes(Path(c.otherFile), "other");
+                              }
+                            });
       const ConvertOutcome out = E->ConvertFile(Path("damaged" + ext), Path(c.target) + "x" + ext,
                                                 ext == ".IMP" ? 3 : 1, ExistingTarget::Copy);
       platform::ClearInjectedFailures();

@@ -220,13 +220,15 @@ TEST_F(OddTargetsTest, SourceTurningIntoPipeOrDeviceFailsAtOnce) {
       platform::RemoveFile(source);
       ASSERT_TRUE(platform::CopyFile(Path("s" + ext), source));
       int opens = 0;
-      platform::SetCallHook(platform::Op::Open, [&](const std::string &path, const std::string &) {
-        // The first opening is the edition check's; the file changes after it.
-        if (path == source && ++opens == 2) {
-          platform::RemoveFile(source);
-          c.swap(source);
-        }
-      });
+      platform::SetCallHook(platform::Op::Open,
+                            [&](platform::Op, const std::string &path, const std::string &) {
+                              // The first opening is the edition check's; the file changes after
+                              // it.
+                              if (path == source && ++opens == 2) {
+                                platform::RemoveFile(source);
+                                c.swap(source);
+                              }
+                            });
       ConvertOutcome out;
       const auto t0 = std::chrono::steady_clock::now();
       bool freed = false;

@@ -338,10 +338,11 @@ TEST_F(CliTest, StoppedBySignalReportsTheFileAndTheSummarySoFar) {
   // The second opening of `path` is its conversion's (the first, its edition check's).
   auto stopAtConversionOf = [](const std::string &path) {
     auto openings = std::make_shared<int>(0);
-    platform::SetCallHook(platform::Op::Open, [=](const std::string &p, const std::string &) {
-      if (p == path && ++*openings == 2)
-        platform::SetInterruption(SIGINT);
-    });
+    platform::SetCallHook(platform::Op::Open,
+                          [=](platform::Op, const std::string &p, const std::string &) {
+                            if (p == path && ++*openings == 2)
+                              platform::SetInterruption(SIGINT);
+                          });
   };
   struct Case {
     std::vector<std::string> args;

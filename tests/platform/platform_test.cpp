@@ -141,11 +141,12 @@ TEST(Platform, CallHookRunsJustBeforeTheCallAndNotInsideItself) {
   TempDir t;
   WriteText(t.path + "from", "new");
   std::vector<std::string> seen;
-  platform::SetCallHook(platform::Op::Rename, [&](const std::string &from, const std::string &to) {
-    seen.push_back(from + ">" + to);
-    WriteText(to, "intruder");               // appears at the very moment
-    platform::RenameFile(to, to + ".moved"); // a hook's own calls run no hook
-  });
+  platform::SetCallHook(platform::Op::Rename,
+                        [&](platform::Op, const std::string &from, const std::string &to) {
+                          seen.push_back(from + ">" + to);
+                          WriteText(to, "intruder");               // appears at the very moment
+                          platform::RenameFile(to, to + ".moved"); // a hook's own calls run no hook
+                        });
   EXPECT_TRUE(platform::RenameFile(t.path + "from", t.path + "to"));
   platform::ClearInjectedFailures();
   EXPECT_EQ(seen, std::vector<std::string>{t.path + "from>" + t.path + "to"});
