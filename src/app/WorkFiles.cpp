@@ -87,7 +87,11 @@ TempFolder::TempFolder() {
     if (path.empty())
       break;
     const platform::Handle h = platform::OpenEntry(path);
-    if (h != platform::InvalidHandle && ClaimedForUs(h)) {
+    if (h == platform::InvalidHandle) {
+      platform::RemoveEmptyDir(path);
+      break;
+    }
+    if (ClaimedForUs(h)) {
       Path_ = path;
       Held = h;
       break;

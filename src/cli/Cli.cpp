@@ -371,9 +371,9 @@ int Mass(const Options &o, std::ostream &out, std::ostream &err, int errColumns)
   };
   const MassReport rep = MassConvert(engine, req);
   progress.Hide();
-  // The summary so far, also after an interruption.
   if (rep.status == MassStatus::SameFolder)
     return ExitFailed;
+  // The summary so far, also after an interruption.
   for (const Skipped &s : rep.skipped)
     results.Skipped(s);
   results.Summary();
@@ -452,7 +452,8 @@ int ZepMain(const std::vector<std::string> &args, std::ostream &out, std::ostrea
     try {
       return c.convert->parsed() ? Convert(c.app, o, out, err) : Mass(o, out, err, errColumns);
     } catch (const Interrupted &e) {
-      // Stopped before a conversion began (reading a source's edition).
+      // Stopped where no conversion runs: the edition check of `convert`'s
+      // source, or the search of `mass --list`.
       out.flush();
       err << "zepconv: " << e.Message << "\n";
       return ExitInterrupted + e.Signal;
