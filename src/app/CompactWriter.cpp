@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr size_t ChecksumBlock = 512;
 constexpr size_t FlushAt = 256 * ChecksumBlock;
 constexpr size_t TrailerSize = 4 + 4;
 
@@ -93,9 +92,7 @@ private:
   // Pieces start at multiples of 512, so the blocks of the checksum align.
   void SumPiece() {
     const uint64_t upto = std::min<uint64_t>(Len, Limit > Base ? Limit - Base : 0);
-    for (uint64_t at = 0; at < upto; at += ChecksumBlock)
-      ASumKs(static_cast<size_t>(std::min<uint64_t>(ChecksumBlock, upto - at)), Buf.get() + at, Sum,
-             Carry);
+    ASumKsBlocks(static_cast<size_t>(upto), Buf.get(), Sum, Carry);
   }
 
   std::string Path;
@@ -152,8 +149,7 @@ void ChecksumFile::Bytes(const char *p, size_t n) {
 // may then be shorter).
 void ChecksumFile::Drain(bool all) {
   const size_t n = all ? Buf.size() : Buf.size() / ChecksumBlock * ChecksumBlock;
-  for (size_t at = 0; at < n; at += ChecksumBlock)
-    ASumKs(n - at < ChecksumBlock ? n - at : ChecksumBlock, Buf.data() + at, Sum, Carry);
+  ASumKsBlocks(n, Buf.data(), Sum, Carry);
   if (n > 0)
     F.SWrite(Buf.data(), static_cast<int>(n));
   Buf.erase(Buf.begin(), Buf.begin() + static_cast<std::ptrdiff_t>(n));

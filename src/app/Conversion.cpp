@@ -23,9 +23,6 @@
 
 namespace {
 
-// Block size of the checksum trailer; part of the format, since ASumKs drops
-// the carry between calls.
-constexpr int ChecksumBlock = 512;
 constexpr int TrailerSize = 4 + 4; // sum, carry count
 // Delimiter of the stream of stored model names in logical file 1 of a composite.
 constexpr char Sp2[] = "\x02";
@@ -107,10 +104,7 @@ void SumBlocks(SFile &f, int64_t limit, uint32_t &sum, uint32_t &carry) {
       break;
     CheckInterruption();
     const int got = ReadFull(f, buf.data(), want);
-    for (int at = 0; at < got; at += ChecksumBlock) {
-      const int n = got - at < ChecksumBlock ? got - at : ChecksumBlock;
-      ASumKs(static_cast<size_t>(n), buf.data() + at, sum, carry);
-    }
+    ASumKsBlocks(static_cast<size_t>(got), buf.data(), sum, carry);
     if (limit >= 0)
       left -= got;
     if (got < want)

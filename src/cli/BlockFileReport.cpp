@@ -17,14 +17,13 @@
 namespace {
 
 constexpr int TrailerBytes = 8;
-constexpr int ChecksumBlockBytes = 512;
 
 // The checksum pair over the first `limit` bytes, in 512-byte blocks.
 bool SumPrefix(const std::string &path, uint64_t limit, uint32_t &sum, uint32_t &carry) {
   const platform::Handle h = platform::Open(path, platform::OpenMode::Read);
   if (h == platform::InvalidHandle)
     return false;
-  std::vector<char> buf(256 * ChecksumBlockBytes);
+  std::vector<char> buf(256 * ChecksumBlock);
   uint64_t done = 0;
   bool ok = true;
   while (done < limit) {
@@ -40,9 +39,7 @@ bool SumPrefix(const std::string &path, uint64_t limit, uint32_t &sum, uint32_t 
       ok = false;
       break;
     }
-    for (int64_t at = 0; at < got; at += ChecksumBlockBytes)
-      ASumKs(static_cast<size_t>(std::min<int64_t>(ChecksumBlockBytes, got - at)), buf.data() + at,
-             sum, carry);
+    ASumKsBlocks(static_cast<size_t>(got), buf.data(), sum, carry);
     done += static_cast<uint64_t>(got);
   }
   platform::Close(h);

@@ -16,6 +16,14 @@ void ASumKs(size_t n, const void *data, uint32_t *sum, uint32_t *carry);
 // Over the bytes of a text, merged as NASumKs (64-bit).
 void ASumKs(const std::string &text, uint32_t &sum, uint32_t &carry);
 
+// Block size of the checksum trailer of a block file: its bytes go to ASumKs
+// in blocks of this size from the file's first byte. Part of the format,
+// since ASumKs drops the carry between calls.
+inline constexpr size_t ChecksumBlock = 512;
+// ASumKs over consecutive blocks of ChecksumBlock bytes of data (the last
+// may be shorter).
+void ASumKsBlocks(size_t n, const void *data, uint32_t &sum, uint32_t &carry);
+
 // 64-bit merge: C += c + (1 when S + s wrapped).
 void NASumKs(size_t n, const void *data, uint32_t &sum, uint32_t &carry);
 void NASumKs(size_t n, const void *data, uint32_t *sum, uint32_t *carry);

@@ -195,6 +195,40 @@ TEST(Checksums, NASumKsIsTheExactTotalWhateverTheBlockSizes) {
   EXPECT_LT(lossy.c, whole.c);
 }
 
+TEST(Checksums, EveryLengthAndAlignmentGivesTheExactTotal) {
+  // Words near 2^32 carry on almost every addition; lengths around the
+  // widths the words are taken in (4, 16, 32 bytes) and unaligned starts.
+  Bytes data = Pseudorandom(5000, 11);
+  for (size_t i = 0; i < 2000; ++i)
+    data[i] |= 0xF0;
+  for (size_t start = 0; start < 4; ++start)
+    for (size_t n :
+         {0u, 1u, 3u, 15u, 16u, 17u, 31u, 32u, 33u, 63u, 65u, 511u, 512u, 513u, 4096u, 4995u}) {
+      const Bytes part(data.begin() + static_cast<long>(start),
+                       data.begin() + static_cast<long>(start + n));
+      const uint64_t total = PieceTotal(part);
+      Pair exact;
+      NASumKs(part.size(), part.data(), exact.s, exact.c);
+      EXPECT_EQ(uint64_t{exact.c} << 32 | exact.s, total) << "start " << start << " n " << n;
+      Pair lossy{0xFFFFFFFF, 5};
+      ASumKs(part.size(), part.data(), lossy.s, lossy.c);
+      EXPECT_EQ(lossy, (Pair{static_cast<uint32_t>(0xFFFFFFFF + total),
+                             static_cast<uint32_t>(5 + (total >> 32))}))
+          << "start " << start << " n " << n;
+    }
+}
+
+TEST(Checksums, BlocksAre512ByteCallsOfASumKs) {
+  const Bytes data = Pseudorandom(512 * 7 + 100, 3);
+  for (size_t n : {0u, 100u, 512u, 1024u, 512u * 7 + 100}) {
+    Pair blocks{1, 2}, calls{1, 2};
+    ASumKsBlocks(n, data.data(), blocks.s, blocks.c);
+    for (size_t at = 0; at < n; at += 512)
+      ASumKs(std::min<size_t>(512, n - at), data.data() + at, calls.s, calls.c);
+    EXPECT_EQ(blocks, calls) << "n " << n;
+  }
+}
+
 TEST(Checksums, S_KSumResetStartsAgain) {
   const Bytes b = {0x01, 0x02, 0x03, 0x04};
   S_KSum k;
