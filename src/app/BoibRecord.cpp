@@ -102,23 +102,27 @@ void ConvertBoibValues(Boib147 &b) {
   }
 }
 
-void ConvertBoib(WRec &rec, const BoibFieldList &fields, const std::string &innerPath) {
+void ConvertBoibRecord(WRec &rec, const BoibFieldList &fields, WRec &copy) {
   Boib147 b(fields);
   RecStruct(fields.List, rec, b.Members);
   ConvertBoibValues(b);
   StructRec(fields.List, b.Members, rec, 0);
+  // The copy is the packed record followed by zero filler up to 19500 bytes,
+  // or the packed record cut at 19500 bytes.
+  std::memset(copy.Data, 0, static_cast<size_t>(copy.Capacity()));
+  StructRec(fields.List, b.Members, copy, 0);
+  copy.Len = BoibCopyLen;
+  copy.Flag = 0;
+}
+
+void ConvertBoib(WRec &rec, const BoibFieldList &fields, const std::string &innerPath) {
+  auto copy = std::make_unique<WRec>();
+  ConvertBoibRecord(rec, fields, *copy);
 
   OpenBlock inner;
   inner.Open(innerPath);
   inner->MemoryTmp = true;        // the inner file is the conversion's own temporary file
   inner->WOpen_file(BoibLogFile); // refuses an inner file without logical file 149
-
-  // The copy is the packed record followed by zero filler up to 19500 bytes,
-  // or the packed record cut at 19500 bytes.
-  auto copy = std::make_unique<WRec>();
-  std::memset(copy->Data, 0, static_cast<size_t>(copy->Capacity()));
-  StructRec(fields.List, b.Members, *copy, 0);
-  copy->Len = BoibCopyLen;
 
   inner->WCreat_file(BoibLogFile);
   inner->WWrite(copy.get());

@@ -88,3 +88,6 @@ void ConvertBoibValues(Boib147 &b);
 // fewer than 150 logical files); rec already holds the converted record then
 // only when the failure came from the inner file.
 void ConvertBoib(WRec &rec, const BoibFieldList &fields, const std::string &innerPath);
+// The record part of ConvertBoib: converts rec in place as it does and fills
+// `copy` with the record that replaces logical file 149 of the inner file.
+void ConvertBoibRecord(WRec &rec, const BoibFieldList &fields, WRec &copy);

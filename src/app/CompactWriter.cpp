@@ -1,7 +1,9 @@
 #include "CompactWriter.h"
 
 #include <algorithm>
+#include <climits>
 #include <memory>
+#include <stdexcept>
 
 #include "BlockFile.h"
 #include "Checksum.h"
@@ -120,18 +122,54 @@ void ByteSink::Record(uint8_t flag, const char *body, uint16_t len) {
   Bytes(body, len);
 }
 
-void ByteSink::Head(const std::vector<uint32_t> &lengths) {
+namespace {
+
+void Put(std::string &s, uint32_t v) {
+  const char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                     static_cast<char>(v >> 24)};
+  s.append(b, 4);
+}
+
+// The header {EndAdr, Count} and the directory of a compacted file.
+std::string HeadBytes(const std::vector<uint32_t> &lengths) {
+  std::string s;
   uint64_t at = LenHeader + uint64_t{LenLogInfo} * lengths.size();
   uint64_t end = at;
   for (uint32_t len : lengths)
     end += len;
-  U32(static_cast<uint32_t>(end));
-  U32(static_cast<uint32_t>(lengths.size()));
+  Put(s, static_cast<uint32_t>(end));
+  Put(s, static_cast<uint32_t>(lengths.size()));
   for (uint32_t len : lengths) {
-    U32(static_cast<uint32_t>(at));
-    U32(len);
+    Put(s, static_cast<uint32_t>(at));
+    Put(s, len);
     at += len;
   }
+  return s;
+}
+
+// Where [from, to) and [a, b) overlap; empty when from >= to.
+std::pair<uint64_t, uint64_t> Overlap(uint64_t from, uint64_t to, uint64_t a, uint64_t b) {
+  return {std::max(from, a), std::min(to, b)};
+}
+
+} // namespace
+
+void ByteSink::Head(const std::vector<uint32_t> &lengths) {
+  const std::string s = HeadBytes(lengths);
+  Bytes(s.data(), s.size());
+}
+
+uint64_t ByteSink::HeadLater(uint32_t count) {
+  const uint64_t at = Offset();
+  const std::string zeros(LenHeader + uint64_t{LenLogInfo} * count, '\0');
+  Hold(zeros.size());
+  Bytes(zeros.data(), zeros.size());
+  return at;
+}
+
+void ByteSink::PatchHead(uint64_t at, const std::vector<uint32_t> &lengths) {
+  const std::string s = HeadBytes(lengths);
+  Patch(at, s.data(), s.size());
 }
 
 ChecksumFile::ChecksumFile(const std::string &path) : F(path, InPlace{}) {
@@ -139,17 +177,50 @@ ChecksumFile::ChecksumFile(const std::string &path) : F(path, InPlace{}) {
 }
 
 void ChecksumFile::Bytes(const char *p, size_t n) {
+  // The file and its trailer must fit the 32-bit addresses of the format.
+  if (Total + n + TrailerSize > static_cast<uint64_t>(INT_MAX))
+    throw ZError("Файл " + F.Name + " получается слишком большим", 0);
   Buf.insert(Buf.end(), p, p + n);
   Total += n;
   if (Buf.size() >= FlushAt)
     Drain(false);
 }
 
+void ChecksumFile::Hold(size_t n) {
+  if (n > 0)
+    HeldRanges.emplace_back(Total, Total + n);
+}
+
+void ChecksumFile::Patch(uint64_t at, const char *p, size_t n) {
+  Patches.emplace_back(at, std::string(p, n));
+}
+
+bool ChecksumFile::Held(uint64_t block) const {
+  const uint64_t from = block * ChecksumBlock, to = from + ChecksumBlock;
+  for (const auto &[a, b] : HeldRanges) {
+    const auto [lo, hi] = Overlap(from, to, a, b);
+    if (lo < hi)
+      return true;
+  }
+  return false;
+}
+
 // Sums and writes whole 512-byte blocks (all bytes when `all`; the last block
-// may then be shorter).
+// may then be shorter). Blocks with held bytes are kept aside unsummed.
 void ChecksumFile::Drain(bool all) {
   const size_t n = all ? Buf.size() : Buf.size() / ChecksumBlock * ChecksumBlock;
-  ASumKsBlocks(n, Buf.data(), Sum, Carry);
+  const uint64_t base = Total - Buf.size(); // a multiple of 512
+  size_t run = 0;                           // start of the blocks not yet summed
+  for (size_t at = 0; at < n && !HeldRanges.empty(); at += ChecksumBlock) {
+    const uint64_t block = (base + at) / ChecksumBlock;
+    if (!Held(block))
+      continue;
+    ASumKsBlocks(at - run, Buf.data() + run, Sum, Carry);
+    HeldBlocks[block].assign(Buf.data() + at, std::min(ChecksumBlock, n - at));
+    run = at + ChecksumBlock;
+  }
+  if (run < n)
+    ASumKsBlocks(n - run, Buf.data() + run, Sum, Carry);
   if (n > 0)
     F.SWrite(Buf.data(), static_cast<int>(n));
   Buf.erase(Buf.begin(), Buf.begin() + static_cast<std::ptrdiff_t>(n));
@@ -162,6 +233,20 @@ void ChecksumFile::Push() {
 
 void ChecksumFile::Finish() {
   Drain(true);
+  for (const auto &[at, bytes] : Patches) {
+    for (uint64_t i = 0; i < bytes.size(); ++i) {
+      const auto held = HeldBlocks.find((at + i) / ChecksumBlock);
+      const uint64_t in = (at + i) % ChecksumBlock;
+      if (held == HeldBlocks.end() || in >= held->second.size())
+        throw std::logic_error("ChecksumFile: a patch outside the held bytes");
+      held->second[in] = bytes[i];
+    }
+    F.Seek(static_cast<int>(at));
+    F.SWrite(bytes.data(), static_cast<int>(bytes.size()));
+  }
+  for (const auto &[block, bytes] : HeldBlocks)
+    ASumKs(bytes.size(), bytes.data(), Sum, Carry);
+  F.Seek(static_cast<int>(Total));
   const char trailer[8] = {static_cast<char>(Sum),         static_cast<char>(Sum >> 8),
                            static_cast<char>(Sum >> 16),   static_cast<char>(Sum >> 24),
                            static_cast<char>(Carry),       static_cast<char>(Carry >> 8),
@@ -178,6 +263,7 @@ size_t EmbedChunkLen(uint64_t remaining) {
 }
 
 void EmbedSink::Bytes(const char *p, size_t n) {
+  In += n;
   // A full record is written only once at least two more bytes are known to
   // follow it, so that Finish can still split the last 10001 bytes.
   while (n > 0) {
@@ -190,16 +276,62 @@ void EmbedSink::Bytes(const char *p, size_t n) {
   }
 }
 
+void EmbedSink::Hold(size_t n) {
+  if (n > 0)
+    HeldRanges.emplace_back(In, In + n);
+}
+
+void EmbedSink::Patch(uint64_t at, const char *p, size_t n) {
+  for (const Moved &m : HeldAt) {
+    const auto [lo, hi] = Overlap(at, at + n, m.in, m.in + m.n);
+    if (lo < hi)
+      Out.Patch(m.out + (lo - m.in), p + (lo - at), static_cast<size_t>(hi - lo));
+  }
+}
+
 void EmbedSink::Emit(size_t n) {
-  Out.Record(First ? 1 : 0, Chunk.data(), static_cast<uint16_t>(n));
+  try {
+    const char prefix[LenPrefix] = {
+        static_cast<char>(First ? 1 : 0), '\xFF', '\xFF', '\xFF', '\xFF', static_cast<char>(n),
+        static_cast<char>(n >> 8)};
+    Out.Bytes(prefix, LenPrefix);
+    Body(Chunk.data(), n);
+  } catch (...) {
+    Failed = true;
+    throw;
+  }
   First = false;
   Chunk.erase(Chunk.begin(), Chunk.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+// The body of a record: bytes [Emitted, Emitted + n) of those given, held
+// in `out` where they were held here.
+void EmbedSink::Body(const char *p, size_t n) {
+  uint64_t at = Emitted;
+  const uint64_t end = Emitted + n;
+  for (const auto &[a, b] : HeldRanges) {
+    const auto [lo, hi] = Overlap(at, end, a, b);
+    if (lo >= hi)
+      continue;
+    Out.Bytes(p + (at - Emitted), static_cast<size_t>(lo - at));
+    HeldAt.push_back({lo, Out.Offset(), hi - lo});
+    Out.Hold(static_cast<size_t>(hi - lo));
+    Out.Bytes(p + (lo - Emitted), static_cast<size_t>(hi - lo));
+    at = hi;
+  }
+  Out.Bytes(p + (at - Emitted), static_cast<size_t>(end - at));
+  Emitted = end;
 }
 
 void EmbedSink::Finish() {
   while (!Chunk.empty())
     Emit(EmbedChunkLen(Chunk.size()));
-  Out.Record(0, &EofMark, 1);
+  try {
+    Out.Record(0, &EofMark, 1);
+  } catch (...) {
+    Failed = true;
+    throw;
+  }
 }
 
 uint64_t EmbedSink::Length(uint64_t n) {

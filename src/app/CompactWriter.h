@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "PlainFile.h"
@@ -14,10 +16,19 @@
 class WFile;
 class WRec;
 
-// Byte sink of a block file under construction.
+// Byte sink of a block file under construction. Bytes whose values are known
+// only later (the lengths of a header, before the logical files are written)
+// are held: written as placeholders first and patched when they are known, so
+// that the file is still written in one pass.
 class ByteSink {
 public:
   virtual void Bytes(const char *p, size_t n) = 0;
+  // The next n bytes given to Bytes are placeholders that Patch replaces.
+  virtual void Hold(size_t n) = 0;
+  // Replaces held bytes from offset `at` of the bytes given so far.
+  virtual void Patch(uint64_t at, const char *p, size_t n) = 0;
+  // Bytes given so far.
+  virtual uint64_t Offset() const = 0;
 
   void U32(uint32_t v);
   // A record prefix (flag, link EmptyAdr, length) followed by its body.
@@ -25,31 +36,45 @@ public:
   // The header {EndAdr, Count} and the directory for logical files of the
   // given lengths (each including its end record).
   void Head(const std::vector<uint32_t> &lengths);
+  // A header and directory for `count` logical files whose lengths are not
+  // known yet, held; returns where it starts, for PatchHead.
+  uint64_t HeadLater(uint32_t count);
+  void PatchHead(uint64_t at, const std::vector<uint32_t> &lengths);
 
 protected:
   ~ByteSink() = default;
 };
 
 // Writes a file and feeds its bytes to the checksum in blocks of 512 from its
-// first byte; Finish appends the 8-byte trailer.
+// first byte; Finish appends the 8-byte trailer. The blocks that hold held
+// bytes are kept aside (a few, for headers) and summed once they are patched;
+// the checksum adds blocks in any order.
 class ChecksumFile final : public ByteSink {
 public:
   // Writes the temporary file `path` of the conversion's own from its start
   // (SFile with InPlace: its identity and its owner's claim stay).
   explicit ChecksumFile(const std::string &path);
   void Bytes(const char *p, size_t n) override;
+  void Hold(size_t n) override;
+  void Patch(uint64_t at, const char *p, size_t n) override;
+  uint64_t Offset() const override { return Total; }
   // Writes every whole 512-byte block so far to the file now, so that a
   // failure to write them is raised here; the rest waits for more bytes.
   void Push();
-  void Finish(); // writes the rest and the trailer, then closes
+  // Writes the rest, the patches and the trailer, then closes.
+  void Finish();
   uint64_t Size() const { return Total; }
 
 private:
   void Drain(bool all);
+  bool Held(uint64_t block) const;
   SFile F;
   std::vector<char> Buf;
   uint32_t Sum = 0, Carry = 0;
   uint64_t Total = 0;
+  std::vector<std::pair<uint64_t, uint64_t>> HeldRanges; // [from, to) of the file
+  std::map<uint64_t, std::string> HeldBlocks;            // by block number
+  std::vector<std::pair<uint64_t, std::string>> Patches;
 };
 
 // Body length of the next record when `remaining` bytes of a file are still to
@@ -62,22 +87,38 @@ size_t EmbedChunkLen(uint64_t remaining);
 
 // Cuts the bytes given to it into records as EmbedChunkLen says (the first with
 // flag 1, the others 0) written to `out`, as an embedded file is stored.
+// Held bytes are held in `out` where the records put them.
 class EmbedSink final : public ByteSink {
 public:
   explicit EmbedSink(ByteSink &out) : Out(out) { Chunk.reserve(Size + 1); }
   void Bytes(const char *p, size_t n) override;
+  void Hold(size_t n) override;
+  // Only after Finish.
+  void Patch(uint64_t at, const char *p, size_t n) override;
+  uint64_t Offset() const override { return In; }
   // Writes the last records and the end record of the logical file.
   void Finish();
   // Length of the logical file that `n` embedded bytes make, end record included.
   static uint64_t Length(uint64_t n);
+  // Whether writing to `out` failed (as against reading what is embedded).
+  bool WriteFailed() const { return Failed; }
 
   static constexpr size_t Size = 10000;
 
 private:
   void Emit(size_t n); // the first n bytes of Chunk as one record
+  void Body(const char *p, size_t n);
   ByteSink &Out;
   std::vector<char> Chunk;
   bool First = true;
+  bool Failed = false;
+  uint64_t In = 0;                                       // bytes given
+  uint64_t Emitted = 0;                                  // bytes written as records
+  std::vector<std::pair<uint64_t, uint64_t>> HeldRanges; // [from, to) of the bytes given
+  struct Moved {
+    uint64_t in, out, n;
+  };
+  std::vector<Moved> HeldAt; // where held bytes went in `out`
 };
 
 // Length of logical file n of f as compaction writes it: its live records and

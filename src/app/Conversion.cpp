@@ -123,21 +123,6 @@ uint32_t Fits32(uint64_t n, const std::string &path) {
   return static_cast<uint32_t>(n);
 }
 
-// The second reading of a file gives what the first gave, unless the file
-// changed meanwhile.
-void Same(uint64_t got, uint64_t want, const std::string &path) {
-  if (got != want)
-    throw ZError("Файл " + path + " изменился во время преобразования", 0);
-}
-
-// Lengths of the logical files of `from` in the compacted layout.
-std::vector<uint32_t> CompactedLengths(WFile &from, WRec &rec, const std::string &out) {
-  std::vector<uint32_t> lens(from.Header.Count);
-  for (uint32_t i = 0; i < from.Header.Count; ++i)
-    lens[i] = Fits32(CompactedLength(from, i, rec), out);
-  return lens;
-}
-
 // A file of logical files of these lengths, with its trailer, must fit the
 // 32-bit addresses of the format.
 uint64_t CheckedTotal(const std::vector<uint32_t> &lens, const std::string &out) {
@@ -153,13 +138,13 @@ uint64_t CheckedTotal(const std::vector<uint32_t> &lens, const std::string &out)
 // trailer: the bytes that compacting it and appending the trailer give, in
 // one pass, without a compacted copy beside it.
 void WriteCompacted(WFile &from, const std::string &out, WRec &rec) {
-  const std::vector<uint32_t> lens = CompactedLengths(from, rec, out);
-  const uint64_t total = CheckedTotal(lens, out);
   ChecksumFile target(out);
-  target.Head(lens);
+  const uint64_t head = target.HeadLater(from.Header.Count);
+  std::vector<uint32_t> lens(from.Header.Count);
   for (uint32_t i = 0; i < lens.size(); ++i)
-    Same(CopyCompacted(from, i, rec, target, true), lens[i], from.Name);
-  Same(target.Size(), total, out);
+    lens[i] = Fits32(CopyCompacted(from, i, rec, target, true), out);
+  CheckedTotal(lens, out);
+  target.PatchHead(head, lens);
   target.Finish();
 }
 
@@ -388,19 +373,30 @@ void AppendChecksum(const std::string &path) {
   f.Close();
 }
 
+// One record and the end record, as a logical file of the compacted layout;
+// returns its length.
+uint32_t OneRecord(ByteSink &out, const char *body, uint16_t len) {
+  out.Record(0, body, len);
+  out.Record(0, &EofMark, 1);
+  return LenPrefix + len + LenEof;
+}
+
 // The model conversion, writing `out` (a file made for it); every failure raises.
 //
-// The inner block file is unpacked into "bl" (a work file without a name where
-// the system allows it), its Boib copy and edition are replaced there, and
-// then the target is written once, sequentially, in the layout that building
-// it logical file by logical file and compacting it would give: logical file 0
-// the new edition, 1 the converted Boib record (or the source's records), 2 the
-// compacted inner file embedded in chunks of 10000 bytes, 3 onward the
-// source's records; the checksum trailer last.
+// The target is written once, sequentially, in the layout that building it
+// logical file by logical file and compacting it would give: logical file 0
+// the new edition, 1 the converted Boib record (or the source's records), 2
+// the inner block file compacted, with its new edition (and the copy of the
+// Boib record in logical file 149), embedded in chunks of 10000 bytes, 3
+// onward the source's records; the checksum trailer last. The inner file is
+// read where it lies, in the bodies of the records of logical file 2, and
+// every byte of the source is read once for the target; the headers, whose
+// lengths are known only when their logical files are written, are patched
+// in at the end.
 void Engine::ModelSteps(const std::string &source, const std::string &out, uint8_t kind,
                         const TempFolder &work) {
-  const WorkFile innerFile(work, "bl");
-  const std::string &inner = innerFile.Path();
+  // The inner file has no file of its own: this label names it in messages.
+  const std::string inner = work.File("bl");
   ShowAs(inner, Named(source) + InnerFileLabel);
   const bool boib = HasBoib(kind);
 
@@ -408,16 +404,14 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
   src.Open(source, true);
   const uint32_t count = src->Header.Count;
 
-  // The inner block file: the bodies of the records of logical file 2.
+  // Where the inner block file lies: the bodies of the records of logical file 2.
+  std::vector<FilePiece> pieces;
   src->WOpen_file(2);
-  {
-    SFile plain(inner, InPlace{});
-    while (src->WRead(&Rec))
-      plain.SWrite(Rec.Data, Rec.Len);
-    plain.Close();
-  }
+  while (src->WRead(&Rec))
+    pieces.push_back({int64_t{src->CurAdr} + LenPrefix, Rec.Len});
 
   std::string boibRecord;
+  std::unique_ptr<WRec> boibCopy;
   if (boib) {
     // Logical file 1 is replaced by the Boib record alone, but read whole first,
     // as copying it would: damage anywhere in it fails the conversion.
@@ -425,58 +419,55 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
     src->WOpen_file(1);
     if (!src->WRead(&Rec))
       throw ZError("В файле " + source + " отсутствует запись Boib", 0);
-    ConvertBoib(Rec, *Boib_, inner);
+    boibCopy = std::make_unique<WRec>();
+    ConvertBoibRecord(Rec, *Boib_, *boibCopy);
     boibRecord.assign(Rec.Data, Rec.Len);
   }
-  {
-    OpenBlock bl;
-    bl.Open(inner);
-    bl->MemoryTmp = true; // a temporary file of this conversion
-    StampEdition(*bl);
-    bl.Close();
-  }
-
-  // Lengths first, so that the header is known and the target is written in one pass.
   OpenBlock bl;
-  bl.Open(inner, true);
-  const std::vector<uint32_t> innerLens = CompactedLengths(*bl, Rec, out);
-  const uint64_t innerSize = CheckedTotal(innerLens, out);
-  std::vector<uint32_t> lens(count);
-  lens[0] = LenPrefix + static_cast<uint32_t>(NewEdition.size()) + LenEof;
-  lens[1] = boib ? LenPrefix + static_cast<uint32_t>(boibRecord.size()) + LenEof
-                 : Fits32(CompactedLength(*src, 1, Rec), out);
-  lens[2] = Fits32(EmbedSink::Length(innerSize), out);
-  for (uint32_t i = 3; i < count; ++i)
-    lens[i] = Fits32(CompactedLength(*src, i, Rec), out);
-  const uint64_t total = CheckedTotal(lens, out);
+  bl.Open(std::make_unique<SFile>(inner, src->Name, std::move(pieces)));
+  if (boib)
+    bl->WOpen_file(BoibLogFile); // refuses an inner file without logical file 149
+  bl->CheckLogNo(0);             // the new edition needs logical file 0
 
   ChecksumFile target(out);
-  target.Head(lens);
-  target.Record(0, NewEdition.data(), static_cast<uint16_t>(NewEdition.size()));
-  target.Record(0, &EofMark, 1);
-  if (boib) {
-    target.Record(0, boibRecord.data(), static_cast<uint16_t>(boibRecord.size()));
-    target.Record(0, &EofMark, 1);
-  } else {
-    Same(CopyCompacted(*src, 1, Rec, target, false), lens[1], source);
-  }
-  // Embedding the inner file; a failure here is reported as EmbedFile reports one.
+  const uint64_t head = target.HeadLater(count);
+  std::vector<uint32_t> lens(count);
+  lens[0] = OneRecord(target, NewEdition.data(), static_cast<uint16_t>(NewEdition.size()));
+  if (boib)
+    lens[1] = OneRecord(target, boibRecord.data(), static_cast<uint16_t>(boibRecord.size()));
+  else
+    lens[1] = Fits32(CopyCompacted(*src, 1, Rec, target, false), out);
+  // Embedding the inner file; a failure to write it is reported as EmbedFile
+  // reports one (damage in the inner file is reported as itself).
   platform::SetLastError(0);
+  EmbedSink embedded(target);
+  bool pushing = false;
   try {
-    EmbedSink embedded(target);
-    embedded.Head(innerLens);
-    for (uint32_t j = 0; j < innerLens.size(); ++j)
-      Same(CopyCompacted(*bl, j, Rec, embedded, true), innerLens[j], inner);
+    const uint64_t innerHead = embedded.HeadLater(bl->Header.Count);
+    std::vector<uint32_t> innerLens(bl->Header.Count);
+    for (uint32_t j = 0; j < innerLens.size(); ++j) {
+      if (j == 0)
+        innerLens[j] =
+            OneRecord(embedded, NewEdition.data(), static_cast<uint16_t>(NewEdition.size()));
+      else if (boib && j == BoibLogFile)
+        innerLens[j] = OneRecord(embedded, boibCopy->Data, boibCopy->Len);
+      else
+        innerLens[j] = Fits32(CopyCompacted(*bl, j, Rec, embedded, true), out);
+    }
+    lens[2] = Fits32(EmbedSink::Length(CheckedTotal(innerLens, out)), out);
     embedded.Finish();
+    embedded.PatchHead(innerHead, innerLens);
+    pushing = true;
     target.Push(); // so that a failure to write the embedded bytes shows here
   } catch (...) {
-    if (!platform::Interruption())
+    if ((pushing || embedded.WriteFailed()) && !platform::Interruption())
       OutUnDefError(EmbedMessage);
     throw;
   }
   for (uint32_t i = 3; i < count; ++i)
-    Same(CopyCompacted(*src, i, Rec, target, false), lens[i], source);
-  Same(target.Size(), total, out);
+    lens[i] = Fits32(CopyCompacted(*src, i, Rec, target, false), out);
+  CheckedTotal(lens, out);
+  target.PatchHead(head, lens);
   target.Finish();
 
   bl.Close();

@@ -49,6 +49,11 @@ WFile::WFile(const std::string &name, bool) {
   CreatWFile(name, 0, zfmRead, false);
 }
 
+WFile::WFile(std::unique_ptr<SFile> main) {
+  const std::string name = main->Name;
+  CreatWFile(name, 0, zfmRead, false, false, std::move(main));
+}
+
 WFile::WFile(const std::string &name, FirstLogicalFileOnly) {
   CreatWFile(name, 0, zfmRead, false, true);
 }
@@ -66,12 +71,12 @@ ZError WFile::Damaged(const std::string &what) const {
 }
 
 void WFile::CreatWFile(const std::string &name, int kod, ZFileMode mode, bool simple,
-                       bool firstOnly) {
+                       bool firstOnly, std::unique_ptr<SFile> main) {
   Kod = kod;
   Mode = mode;
   if (!simple) {
     Composite = true;
-    Main = std::make_unique<SFile>(name, mode);
+    Main = main ? std::move(main) : std::make_unique<SFile>(name, mode);
     Name = Main->Name;
     unsigned char h[LenHeader];
     if (Main->SRead(h, LenHeader) != static_cast<int>(LenHeader))

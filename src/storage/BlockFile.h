@@ -54,6 +54,9 @@ public:
   WFile(const std::string &name, ZFileMode m);
   // Composite, read-only (the flag does not matter).
   WFile(const std::string &name, bool readOnly);
+  // Composite, read-only, over a file opened for reading (a file made of
+  // pieces of another: an inner file read where it lies).
+  explicit WFile(std::unique_ptr<SFile> main);
   // Does what Close() does, but reports through OutErr and never throws.
   ~WFile();
   WFile(const WFile &) = delete;
@@ -178,7 +181,7 @@ private:
   struct FirstLogicalFileOnly {};
   WFile(const std::string &name, FirstLogicalFileOnly);
   void CreatWFile(const std::string &name, int kod, ZFileMode mode, bool simple,
-                  bool firstOnly = false);
+                  bool firstOnly = false, std::unique_ptr<SFile> main = nullptr);
   ZError Damaged(const std::string &what) const;
   void ReadPrefix(WRec *r);
   void ReadBody(WRec *r, int count);

@@ -69,6 +69,105 @@ SFile::SFile(const std::string &name, InPlace) : Name(name), Mode(zfmCreate) {
   HandlePos = 0;
 }
 
+namespace {
+
+// Pieces this close together in their file are read with one call; the
+// bytes between them are read and dropped.
+constexpr int64_t PieceGap = 64;
+// Window and span of a file made of pieces: fewer, larger reads.
+constexpr int64_t PiecesBuf = 64 * 1024;
+
+} // namespace
+
+SFile::SFile(const std::string &name, const std::string &path, std::vector<FilePiece> pieces)
+    : SFile(path, zfmRead) {
+  Name = name;
+  Pieced = true;
+  Pieces = std::move(pieces);
+  PieceStart.reserve(Pieces.size());
+  int64_t size = 0;
+  for (const FilePiece &p : Pieces) {
+    PieceStart.push_back(size);
+    size += p.n;
+  }
+  PhysSize = size;
+  // A small file needs no window larger than itself.
+  Cap = std::min(PiecesBuf, std::max<int64_t>(MinBuf, (size + MinBuf - 1) / MinBuf * MinBuf));
+  Buf = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(Cap));
+  Span = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(SpanCap()));
+}
+
+int64_t SFile::SpanCap() const {
+  return Cap + PieceGap;
+}
+
+int64_t SFile::ReadAt(int64_t at, char *out, int64_t n) {
+  if (Pieced)
+    return ReadPieces(at, out, n);
+  return ReadRaw(at, out, n);
+}
+
+int64_t SFile::ReadRaw(int64_t at, char *out, int64_t n) {
+  SeekHandle(at);
+  HandlePos = -1;
+  const int64_t got = platform::Read(Handle, out, n);
+  if (got < 0)
+    SysError();
+  HandlePos = at + got;
+  return got;
+}
+
+// Reads the pieces that hold [at, at + n): pieces that lie in order, close
+// together, with one read into Span, and copied out from there.
+int64_t SFile::ReadPieces(int64_t at, char *out, int64_t n) {
+  struct Segment {
+    int64_t from, n;
+  };
+  std::vector<Segment> segs;
+  int64_t done = 0;
+  while (done < n && at + done < PhysSize) {
+    const int64_t pos = at + done;
+    size_t k = static_cast<size_t>(std::upper_bound(PieceStart.begin(), PieceStart.end(), pos) -
+                                   PieceStart.begin() - 1);
+    const int64_t from = Pieces[k].at + (pos - PieceStart[k]);
+    int64_t end = from, wanted = 0, segFrom = from;
+    segs.clear();
+    for (;;) {
+      const int64_t len = std::min(
+          {Pieces[k].at + Pieces[k].n - segFrom, n - done - wanted, from + SpanCap() - segFrom});
+      if (len <= 0)
+        break;
+      segs.push_back({segFrom, len});
+      wanted += len;
+      end = segFrom + len;
+      if (done + wanted == n || end < Pieces[k].at + Pieces[k].n || k + 1 == Pieces.size())
+        break;
+      const int64_t next = Pieces[k + 1].at;
+      if (next < end || next - end > PieceGap)
+        break;
+      segFrom = next;
+      ++k;
+    }
+    int64_t got = 0;
+    while (got < end - from) {
+      const int64_t r = ReadRaw(from + got, Span.get() + got, end - from - got);
+      if (r == 0)
+        break;
+      got += r;
+    }
+    for (const Segment &g : segs) {
+      const int64_t have = std::min(g.n, from + got - g.from);
+      if (have > 0) {
+        std::memcpy(out + done, Span.get() + (g.from - from), static_cast<size_t>(have));
+        done += have;
+      }
+      if (have < g.n)
+        return done; // the file ends early
+    }
+  }
+  return done;
+}
+
 void SFile::EndWriting() {
   if (!Anonymous) {
     Close();
@@ -129,13 +228,7 @@ void SFile::Load(int64_t at) {
   WriteBack();
   WinStart = at;
   WinLen = 0;
-  SeekHandle(at);
-  HandlePos = -1;
-  int64_t n = platform::Read(Handle, Buf.get(), Cap);
-  if (n < 0)
-    SysError();
-  HandlePos = at + n;
-  WinLen = n;
+  WinLen = ReadAt(at, Buf.get(), Cap);
 }
 
 int SFile::SRead(void *buffer, int count) {
@@ -158,12 +251,7 @@ int SFile::SRead(void *buffer, int count) {
     if (want >= Cap) {
       // A large read bypasses the window; pending bytes reach the file first.
       WriteBack();
-      SeekHandle(Pos);
-      HandlePos = -1;
-      int64_t n = platform::Read(Handle, out + done, want);
-      if (n < 0)
-        SysError();
-      HandlePos = Pos + n;
+      const int64_t n = ReadAt(Pos, out + done, want);
       done += n;
       Pos += n;
       break;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Platform.h"
 
@@ -21,6 +22,11 @@ enum ZFileMode : int {
 struct AnonymousFile {};
 // Selects the constructor that writes an empty temporary file where it is.
 struct InPlace {};
+// Bytes [at, at + n) of a file.
+struct FilePiece {
+  int64_t at = 0;
+  int64_t n = 0;
+};
 
 class SFile {
 public:
@@ -39,6 +45,11 @@ public:
   // that writes a truncated file out at closing has no cause to). Raises
   // ZError 99 when the system refuses or the file is not empty.
   SFile(const std::string &name, InPlace);
+  // A file only read (Mode zfmRead) whose bytes are `pieces` of the file
+  // `path`, one after another: a file stored in the records of a block file,
+  // read where it lies instead of being copied out first. `name` names it in
+  // messages. Raises as opening `path` with zfmRead does.
+  SFile(const std::string &name, const std::string &path, std::vector<FilePiece> pieces);
   // Writes pending bytes and closes; a failure is shown through OutErr.
   ~SFile();
   SFile(const SFile &) = delete;
@@ -81,6 +92,11 @@ private:
   void WriteBack();            // writes the dirty part of the window
   void Load(int64_t at);       // fills the window from at
   void SeekHandle(int64_t at); // positions the handle unless it is there
+  // Up to n bytes from `at` into out; fewer only at the end. Raises on failure.
+  int64_t ReadAt(int64_t at, char *out, int64_t n);
+  int64_t ReadRaw(int64_t at, char *out, int64_t n);
+  int64_t ReadPieces(int64_t at, char *out, int64_t n);
+  int64_t SpanCap() const;
 
   std::unique_ptr<char[]> Buf;
   int64_t Cap = BufSize; // size of Buf
@@ -91,4 +107,11 @@ private:
   int64_t DirtyHi = 0;
   int64_t PhysSize = 0;   // size of the file on disk as far as this object knows
   int64_t HandlePos = -1; // the handle's own position; -1: not known
+
+  // A file made of pieces: the pieces, where each starts in this file, and
+  // a buffer for reading several pieces that lie close together at once.
+  bool Pieced = false;
+  std::vector<FilePiece> Pieces;
+  std::vector<int64_t> PieceStart;
+  std::unique_ptr<char[]> Span;
 };

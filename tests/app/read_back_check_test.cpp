@@ -8,6 +8,7 @@
 #include "Messages.h"
 #include "ModelBuilder.h"
 #include "Platform.h"
+#include "RecordBuffer.h"
 
 namespace {
 
@@ -78,3 +79,54 @@ TEST_F(VerifyTest, RefusesEveryDamage) {
 }
 
 } // namespace
+
+namespace {
+
+// The records of a logical file and its end record; returns their length.
+uint32_t WriteRecords(ByteSink &out, const samples::Records &records) {
+  uint32_t len = LenEof;
+  for (const auto &r : records) {
+    out.Record(r.flag, r.body.data(), static_cast<uint16_t>(r.body.size()));
+    len += LenPrefix + static_cast<uint32_t>(r.body.size());
+  }
+  out.Record(0, &EofMark, 1);
+  return len;
+}
+
+} // namespace
+
+// Headers written before their lengths are known, also one embedded in
+// records and longer than a record (its bytes cut by a record prefix), give
+// the bytes and the checksum of writing them with their lengths known.
+TEST_F(VerifyTest, HeldHeadersGiveTheBytesOfKnownOnes) {
+  samples::Rng rng(8);
+  std::vector<samples::Records> inner(1300); // a directory of 10408 bytes
+  for (size_t i = 0; i < inner.size(); i += 97)
+    inner[i] = {{0, rng.Bytes(1 + i % 3000)}};
+  std::vector<samples::Records> outer(3);
+  outer[0] = {{0, rng.Bytes(600)}};
+  outer[2] = {{0, rng.Bytes(5000)}, {0, rng.Bytes(17)}};
+  const std::string innerBytes = expect::Compacted(inner);
+  samples::WriteFileBytes(Dir + "f", ""); // ChecksumFile writes a file made for it
+  {
+    ChecksumFile f(Dir + "f");
+    const uint64_t head = f.HeadLater(3);
+    std::vector<uint32_t> lens(3);
+    lens[0] = WriteRecords(f, outer[0]);
+    EmbedSink e(f);
+    const uint64_t innerHead = e.HeadLater(static_cast<uint32_t>(inner.size()));
+    std::vector<uint32_t> innerLens;
+    for (const auto &records : inner)
+      innerLens.push_back(WriteRecords(e, records));
+    e.Finish();
+    e.PatchHead(innerHead, innerLens);
+    lens[1] = static_cast<uint32_t>(EmbedSink::Length(innerBytes.size()));
+    lens[2] = WriteRecords(f, outer[2]);
+    f.PatchHead(head, lens);
+    f.Finish();
+  }
+  std::vector<samples::Records> want = outer;
+  want[1] = expect::Embedded(innerBytes);
+  EXPECT_EQ(samples::ReadFileBytes(Dir + "f"), expect::WithTrailer(expect::Compacted(want)));
+  EXPECT_NO_THROW(VerifyCompacted(Dir + "f"));
+}

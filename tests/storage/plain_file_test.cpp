@@ -349,3 +349,71 @@ TEST(SFile, SmallFileWindowReadsEveryByte) {
     }
   }
 }
+
+namespace {
+
+// The bytes that `pieces` of `file` make, one after another.
+std::string Concatenated(const std::string &file, const std::vector<FilePiece> &pieces) {
+  std::string s;
+  for (const FilePiece &p : pieces)
+    s += file.substr(static_cast<size_t>(p.at), static_cast<size_t>(p.n));
+  return s;
+}
+
+} // namespace
+
+// Pieces in order with the gaps of record prefixes, far apart, backwards and
+// longer than the window; read in small and large reads at random places.
+TEST(SFile, AFileOfPiecesReadsThePiecesOneAfterAnother) {
+  bb::TempDir t;
+  std::mt19937 rng(17);
+  std::string file(600 * 1024, '\0');
+  for (char &c : file)
+    c = static_cast<char>(rng());
+  WriteAll(t / "f", file);
+  std::vector<FilePiece> pieces;
+  int64_t at = 8;
+  for (int i = 0; i < 40; ++i) {
+    const int64_t n = 1 + static_cast<int64_t>(rng() % 20000);
+    pieces.push_back({at + 7, n});
+    at += 7 + n;
+  }
+  pieces.push_back({500 * 1024, 90 * 1024}); // far on, longer than a window
+  pieces.push_back({100, 50});               // backwards
+  pieces.push_back({at, 1});
+  const std::string want = Concatenated(file, pieces);
+
+  SFile s("inner", t / "f", pieces);
+  EXPECT_EQ(s.Name, "inner");
+  EXPECT_EQ(s.Size(), static_cast<int>(want.size()));
+  std::string whole(want.size() + 10, '\0');
+  EXPECT_EQ(s.SRead(whole.data(), static_cast<int>(whole.size())), static_cast<int>(want.size()));
+  whole.resize(want.size());
+  EXPECT_EQ(whole, want);
+  for (int i = 0; i < 300; ++i) {
+    const int pos = static_cast<int>(rng() % want.size());
+    const int n = static_cast<int>(i % 3 == 0 ? rng() % 200000 : rng() % 100);
+    std::string got(static_cast<size_t>(n), '\0');
+    s.Seek(pos);
+    const int read = s.SRead(got.data(), n);
+    ASSERT_EQ(read, std::min<int>(n, static_cast<int>(want.size()) - pos)) << pos << " " << n;
+    got.resize(static_cast<size_t>(read));
+    ASSERT_EQ(got, want.substr(static_cast<size_t>(pos), static_cast<size_t>(read)))
+        << pos << " " << n;
+  }
+  EXPECT_THROW(s.SWrite("x", 1), ZError); // only read
+}
+
+TEST(SFile, AFileOfPiecesEndsWhereItsFileEnds) {
+  bb::TempDir t;
+  WriteAll(t / "f", "0123456789");
+  // The file is shorter than the pieces say: reading stops where it ends.
+  SFile s("inner", t / "f", {{2, 3}, {8, 5}, {0, 2}});
+  char buf[16];
+  EXPECT_EQ(s.SRead(buf, 16), 5);
+  EXPECT_EQ(std::string(buf, 5), "23489");
+  SFile none("inner", t / "f", {});
+  EXPECT_EQ(none.Size(), 0);
+  EXPECT_EQ(none.SRead(buf, 4), 0);
+  EXPECT_EQ(CatchZ([&] { SFile f("inner", t / "missing", {{0, 1}}); }).HelpContext, 1);
+}
