@@ -134,26 +134,17 @@ uint64_t CheckedTotal(const std::vector<uint32_t> &lens, const std::string &out)
   return total;
 }
 
-// Writes the block file `from` into `out` compacted, with its checksum
-// trailer: the bytes that compacting it and appending the trailer give, in
-// one pass, without a compacted copy beside it.
-void WriteCompacted(WFile &from, const std::string &out, WRec &rec) {
-  ChecksumFile target(out);
-  const uint64_t head = target.HeadLater(from.Header.Count);
-  std::vector<uint32_t> lens(from.Header.Count);
-  for (uint32_t i = 0; i < lens.size(); ++i)
-    lens[i] = Fits32(CopyCompacted(from, i, rec, target, true), out);
-  CheckedTotal(lens, out);
-  target.PatchHead(head, lens);
-  target.Finish();
+// The message of an embedding that failed; after an interruption, the stop
+// is all there is to say.
+void EmbedFailed() {
+  if (!platform::Interruption())
+    OutUnDefError(EmbedMessage);
 }
 
 // What EmbedFile shows and does when its file cannot be read: the message,
 // and logical file n committed as far as it was written.
 void EmbedFailed(WFile &f, uint32_t n) {
-  // After an interruption, the stop is all there is to say.
-  if (!platform::Interruption())
-    OutUnDefError(EmbedMessage);
+  EmbedFailed();
   try {
     f.WClose_file(n, true);
   } catch (...) {
@@ -323,6 +314,27 @@ std::string KName(const std::string &target) {
   return folder + name.substr(0, dot) + "-k" + name.substr(dot);
 }
 
+namespace {
+
+// Reads `in` from its start in the records an embedded file is stored in
+// (EmbedChunkLen) and hands each to `put` with its flag: 1 for the first,
+// which marks where the embedded file starts, 0 for the others.
+template <class Put> void EmbeddedRecords(SFile &in, Put put) {
+  std::vector<char> chunk(EmbedSink::Size);
+  char flag = 1;
+  for (uint64_t left = static_cast<uint64_t>(in.Size()); left > 0;) {
+    CheckInterruption();
+    const int want = static_cast<int>(EmbedChunkLen(left));
+    if (ReadFull(in, chunk.data(), want) != want)
+      throw ZError(in.Name, 9); // the file shrank while it was read
+    put(flag, chunk.data(), static_cast<uint16_t>(want));
+    flag = 0;
+    left -= static_cast<uint64_t>(want);
+  }
+}
+
+} // namespace
+
 bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath, std::exception_ptr *error) {
   std::unique_ptr<SFile> in;
   bool failed = false;
@@ -330,17 +342,7 @@ bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath, std::exceptio
   platform::SetLastError(0);
   try {
     in = std::make_unique<SFile>(plainPath, zfmRead);
-    std::vector<char> chunk(EmbedSink::Size);
-    char flag = 1; // the first chunk marks where the embedded file starts
-    for (uint64_t left = static_cast<uint64_t>(in->Size()); left > 0;) {
-      CheckInterruption();
-      const int want = static_cast<int>(EmbedChunkLen(left));
-      if (ReadFull(*in, chunk.data(), want) != want)
-        throw ZError(in->Name, 9); // the file shrank while it was read
-      f.WWrite(flag, static_cast<uint16_t>(want), chunk.data());
-      flag = 0;
-      left -= static_cast<uint64_t>(want);
-    }
+    EmbeddedRecords(*in, [&](char flag, const char *p, uint16_t len) { f.WWrite(flag, len, p); });
   } catch (...) {
     failed = true;
     if (error)
@@ -573,8 +575,18 @@ bool Engine::ConvertCompositeTo(const std::string &source, const Destination &de
       dst->WPut(name.data(), static_cast<int>(name.size()));
     dst->WBCloseFile(1);
 
-    dst->WCreat_file(2);
+    dst->CheckLogNo(2);
     src->WOpen_file(2);
+
+    // The target is written from here on, in one pass: logical files 0 and 1
+    // as assembled, 2 from the converted parts as they come, the others as
+    // assembled; the header is patched in at the end.
+    ChecksumFile target(out->Path());
+    const uint64_t head = target.HeadLater(count);
+    std::vector<uint32_t> lens(count);
+    lens[0] = Fits32(CopyCompacted(*dst, 0, Rec, target, true), out->Path());
+    lens[1] = Fits32(CopyCompacted(*dst, 1, Rec, target, true), out->Path());
+    uint64_t embeddedBytes = 0; // of logical file 2 so far
 
     // Messages about a part name the composite and the part's stored name.
     auto label = [&](size_t i) { return source + " (модель " + Cp1251ToUtf8(names[i]) + ")"; };
@@ -591,14 +603,22 @@ bool Engine::ConvertCompositeTo(const std::string &source, const Destination &de
       partFile.reset();
       // A part that failed has no converted file: its embedding fails as that
       // of a file that cannot be read. The part's failure is the reason.
-      std::exception_ptr error;
+      platform::SetLastError(0);
       if (partFailed) {
-        platform::SetLastError(0);
-        EmbedFailed(*dst, 2);
+        EmbedFailed();
         throw StepFailed{};
       }
-      if (EmbedFile(*dst, 2, converted.Path(), &error)) {
-        NoteFailure(error);
+      try {
+        SFile in(converted.Path(), zfmRead);
+        EmbeddedRecords(in, [&](char flag, const char *p, uint16_t len) {
+          target.Record(static_cast<uint8_t>(flag), p, len);
+          embeddedBytes += LenPrefix + len;
+        });
+        in.Close();
+        target.Push(); // so that a failure to write the part shows here
+      } catch (...) {
+        NoteFailure(std::current_exception());
+        EmbedFailed();
         throw StepFailed{};
       }
     };
@@ -626,13 +646,18 @@ bool Engine::ConvertCompositeTo(const std::string &source, const Destination &de
       throw ZError("В файле " + source + " нет ни одной модели", 0);
     // The last part is converted without its Boib record.
     finish(started - 1, KindNoBoib);
-    dst->WClose_file(2, true);
+    target.Record(0, &EofMark, 1);
+    lens[2] = Fits32(embeddedBytes + LenEof, out->Path());
 
     // The last logical file is carried over, unless it is logical file 1 or 2.
     if (count >= 1 && count - 1 > 2)
       copy_file(src.get(), dst.get(), static_cast<int>(count - 1), static_cast<int>(count - 1));
     src.Close();
-    WriteCompacted(*dst, out->Path(), Rec);
+    for (uint32_t i = 3; i < count; ++i)
+      lens[i] = Fits32(CopyCompacted(*dst, i, Rec, target, true), out->Path());
+    CheckedTotal(lens, out->Path());
+    target.PatchHead(head, lens);
+    target.Finish();
     dst.Close();
     VerifyCompacted(out->Path());
     Landed_ = out->Commit(dest, run);
