@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr size_t FlushAt = 256 * ChecksumBlock;
+constexpr size_t FlushAt = 2048 * ChecksumBlock; // 1 MB
 constexpr size_t TrailerSize = 4 + 4;
 
 [[noreturn]] void Damaged(const std::string &path, const std::string &what) {
@@ -172,86 +172,125 @@ void ByteSink::PatchHead(uint64_t at, const std::vector<uint32_t> &lengths) {
   Patch(at, s.data(), s.size());
 }
 
-ChecksumFile::ChecksumFile(const std::string &path) : F(path, InPlace{}) {
-  Buf.reserve(FlushAt + EmbedSink::Size + 64);
-}
+ChecksumSink::ChecksumSink(ByteSink &out, std::string name)
+    : Out(out), Name(std::move(name)), Base(out.Offset()) {}
 
-void ChecksumFile::Bytes(const char *p, size_t n) {
+void ChecksumSink::Bytes(const char *p, size_t n) {
   // The file and its trailer must fit the 32-bit addresses of the format.
   if (Total + n + TrailerSize > static_cast<uint64_t>(INT_MAX))
-    throw ZError("Файл " + F.Name + " получается слишком большим", 0);
-  Buf.insert(Buf.end(), p, p + n);
+    throw ZError("Файл " + Name + " получается слишком большим", 0);
+  Out.Bytes(p, n);
+  uint64_t at = Total;
   Total += n;
-  if (Buf.size() >= FlushAt)
-    Drain(false);
+  if (!Pending.empty()) {
+    const size_t take = std::min(n, ChecksumBlock - Pending.size());
+    Pending.append(p, take);
+    p += take;
+    n -= take;
+    at += take;
+    if (Pending.size() < ChecksumBlock)
+      return;
+    Blocks(Pending.data(), ChecksumBlock, at / ChecksumBlock - 1);
+    Pending.clear();
+  }
+  const size_t whole = n / ChecksumBlock * ChecksumBlock;
+  Blocks(p, whole, at / ChecksumBlock);
+  Pending.assign(p + whole, n - whole);
 }
 
-void ChecksumFile::Hold(size_t n) {
+void ChecksumSink::Hold(size_t n) {
   if (n > 0)
     HeldRanges.emplace_back(Total, Total + n);
+  Out.Hold(n);
 }
 
-void ChecksumFile::Patch(uint64_t at, const char *p, size_t n) {
+void ChecksumSink::Patch(uint64_t at, const char *p, size_t n) {
   Patches.emplace_back(at, std::string(p, n));
+  Out.Patch(Base + at, p, n);
 }
 
-bool ChecksumFile::Held(uint64_t block) const {
+// Blocks are asked about in increasing order and ranges are held in
+// increasing order: those that end before a block are passed for good.
+bool ChecksumSink::Held(uint64_t block) {
   const uint64_t from = block * ChecksumBlock, to = from + ChecksumBlock;
-  for (const auto &[a, b] : HeldRanges) {
-    const auto [lo, hi] = Overlap(from, to, a, b);
+  while (NextHeld < HeldRanges.size() && HeldRanges[NextHeld].second <= from)
+    ++NextHeld;
+  for (size_t i = NextHeld; i < HeldRanges.size() && HeldRanges[i].first < to; ++i) {
+    const auto [lo, hi] = Overlap(from, to, HeldRanges[i].first, HeldRanges[i].second);
     if (lo < hi)
       return true;
   }
   return false;
 }
 
-// Sums and writes whole 512-byte blocks (all bytes when `all`; the last block
-// may then be shorter). Blocks with held bytes are kept aside unsummed.
-void ChecksumFile::Drain(bool all) {
-  const size_t n = all ? Buf.size() : Buf.size() / ChecksumBlock * ChecksumBlock;
-  const uint64_t base = Total - Buf.size(); // a multiple of 512
-  size_t run = 0;                           // start of the blocks not yet summed
-  for (size_t at = 0; at < n && !HeldRanges.empty(); at += ChecksumBlock) {
-    const uint64_t block = (base + at) / ChecksumBlock;
+// Sums the blocks of p (from block number `first`), keeping those with held
+// bytes aside.
+void ChecksumSink::Blocks(const char *p, size_t n, uint64_t first) {
+  size_t run = 0; // start of the blocks not yet summed
+  for (size_t at = 0; at < n && NextHeld < HeldRanges.size(); at += ChecksumBlock) {
+    const uint64_t block = first + at / ChecksumBlock;
     if (!Held(block))
       continue;
-    ASumKsBlocks(at - run, Buf.data() + run, Sum, Carry);
-    HeldBlocks[block].assign(Buf.data() + at, std::min(ChecksumBlock, n - at));
+    ASumKsBlocks(at - run, p + run, Sum, Carry);
+    HeldBlocks[block].assign(p + at, std::min(ChecksumBlock, n - at));
     run = at + ChecksumBlock;
   }
   if (run < n)
-    ASumKsBlocks(n - run, Buf.data() + run, Sum, Carry);
-  if (n > 0)
-    F.SWrite(Buf.data(), static_cast<int>(n));
-  Buf.erase(Buf.begin(), Buf.begin() + static_cast<std::ptrdiff_t>(n));
+    ASumKsBlocks(n - run, p + run, Sum, Carry);
 }
 
-void ChecksumFile::Push() {
-  Drain(false);
-  F.Flush();
-}
-
-void ChecksumFile::Finish() {
-  Drain(true);
-  for (const auto &[at, bytes] : Patches) {
+void ChecksumSink::Finish() {
+  Blocks(Pending.data(), Pending.size(), Total / ChecksumBlock);
+  Pending.clear();
+  for (const auto &[at, bytes] : Patches)
     for (uint64_t i = 0; i < bytes.size(); ++i) {
       const auto held = HeldBlocks.find((at + i) / ChecksumBlock);
       const uint64_t in = (at + i) % ChecksumBlock;
       if (held == HeldBlocks.end() || in >= held->second.size())
-        throw std::logic_error("ChecksumFile: a patch outside the held bytes");
+        throw std::logic_error("ChecksumSink: a patch outside the held bytes");
       held->second[in] = bytes[i];
     }
-    F.Seek(static_cast<int>(at));
-    F.SWrite(bytes.data(), static_cast<int>(bytes.size()));
-  }
   for (const auto &[block, bytes] : HeldBlocks)
     ASumKs(bytes.size(), bytes.data(), Sum, Carry);
-  F.Seek(static_cast<int>(Total));
   const char trailer[8] = {static_cast<char>(Sum),         static_cast<char>(Sum >> 8),
                            static_cast<char>(Sum >> 16),   static_cast<char>(Sum >> 24),
                            static_cast<char>(Carry),       static_cast<char>(Carry >> 8),
                            static_cast<char>(Carry >> 16), static_cast<char>(Carry >> 24)};
-  F.SWrite(trailer, 8);
+  Out.Bytes(trailer, 8);
+}
+
+FileSink::FileSink(const std::string &path) : F(path, InPlace{}) {
+  Buf.reserve(FlushAt);
+}
+
+void FileSink::Bytes(const char *p, size_t n) {
+  if (Buf.size() + n > FlushAt)
+    Push();
+  if (n >= FlushAt) {
+    F.SWrite(p, static_cast<int>(n));
+  } else {
+    Buf.insert(Buf.end(), p, p + n);
+  }
+  Total += n;
+}
+
+void FileSink::Patch(uint64_t at, const char *p, size_t n) {
+  Patches.emplace_back(at, std::string(p, n));
+}
+
+void FileSink::Push() {
+  if (!Buf.empty())
+    F.SWrite(Buf.data(), static_cast<int>(Buf.size()));
+  Buf.clear();
+  F.Flush();
+}
+
+void FileSink::Finish() {
+  Push();
+  for (const auto &[at, bytes] : Patches) {
+    F.Seek(static_cast<int>(at));
+    F.SWrite(bytes.data(), static_cast<int>(bytes.size()));
+  }
   F.Close();
 }
 
@@ -323,9 +362,13 @@ void EmbedSink::Body(const char *p, size_t n) {
   Emitted = end;
 }
 
-void EmbedSink::Finish() {
+void EmbedSink::End() {
   while (!Chunk.empty())
     Emit(EmbedChunkLen(Chunk.size()));
+}
+
+void EmbedSink::Finish() {
+  End();
   try {
     Out.Record(0, &EofMark, 1);
   } catch (...) {

@@ -29,6 +29,9 @@ public:
   virtual void Patch(uint64_t at, const char *p, size_t n) = 0;
   // Bytes given so far.
   virtual uint64_t Offset() const = 0;
+  // Makes what was given so far reach the file, where there is one, so that
+  // a failure to write it is raised now.
+  virtual void Push() {}
 
   void U32(uint32_t v);
   // A record prefix (flag, link EmptyAdr, length) followed by its body.
@@ -45,36 +48,79 @@ protected:
   ~ByteSink() = default;
 };
 
-// Writes a file and feeds its bytes to the checksum in blocks of 512 from its
-// first byte; Finish appends the 8-byte trailer. The blocks that hold held
-// bytes are kept aside (a few, for headers) and summed once they are patched;
-// the checksum adds blocks in any order.
-class ChecksumFile final : public ByteSink {
+// Passes its bytes on to `out` and feeds them to the checksum in blocks of
+// 512 from its first byte; Finish passes the 8-byte trailer on. The blocks
+// that hold held bytes are kept aside (a few, for headers) and summed once
+// they are patched: the checksum adds blocks in any order.
+class ChecksumSink final : public ByteSink {
 public:
-  // Writes the temporary file `path` of the conversion's own from its start
-  // (SFile with InPlace: its identity and its owner's claim stay).
-  explicit ChecksumFile(const std::string &path);
+  // `name` names the file in the message about one too large.
+  ChecksumSink(ByteSink &out, std::string name);
   void Bytes(const char *p, size_t n) override;
   void Hold(size_t n) override;
   void Patch(uint64_t at, const char *p, size_t n) override;
   uint64_t Offset() const override { return Total; }
-  // Writes every whole 512-byte block so far to the file now, so that a
-  // failure to write them is raised here; the rest waits for more bytes.
-  void Push();
-  // Writes the rest, the patches and the trailer, then closes.
+  void Push() override { Out.Push(); }
+  // Sums the rest and the patched blocks and passes the trailer on.
   void Finish();
-  uint64_t Size() const { return Total; }
 
 private:
-  void Drain(bool all);
-  bool Held(uint64_t block) const;
+  void Blocks(const char *p, size_t n, uint64_t first); // n: whole blocks, or the last
+  bool Held(uint64_t block);
+  ByteSink &Out;
+  std::string Name;
+  uint64_t Base; // where the bytes start in `out`
+  uint64_t Total = 0;
+  std::string Pending; // the bytes of the block under way
+  uint32_t Sum = 0, Carry = 0;
+  std::vector<std::pair<uint64_t, uint64_t>> HeldRanges; // [from, to) of the bytes
+  size_t NextHeld = 0; // the first range that does not end before the blocks to come
+  std::map<uint64_t, std::string> HeldBlocks; // by block number
+  std::vector<std::pair<uint64_t, std::string>> Patches;
+};
+
+// Writes the temporary file `path` of the conversion's own from its start
+// (SFile with InPlace: its identity and its owner's claim stay) through a
+// large buffer; patches are written when it finishes.
+class FileSink final : public ByteSink {
+public:
+  explicit FileSink(const std::string &path);
+  void Bytes(const char *p, size_t n) override;
+  void Hold(size_t) override {}
+  void Patch(uint64_t at, const char *p, size_t n) override;
+  uint64_t Offset() const override { return Total; }
+  // Writes the bytes so far to the file now, so that a failure to write
+  // them is raised here.
+  void Push() override;
+  // Writes the rest and the patches, then closes.
+  void Finish();
+
+private:
   SFile F;
   std::vector<char> Buf;
-  uint32_t Sum = 0, Carry = 0;
   uint64_t Total = 0;
-  std::vector<std::pair<uint64_t, uint64_t>> HeldRanges; // [from, to) of the file
-  std::map<uint64_t, std::string> HeldBlocks;            // by block number
   std::vector<std::pair<uint64_t, std::string>> Patches;
+};
+
+// A file written with its checksum trailer.
+class ChecksumFile final : public ByteSink {
+public:
+  explicit ChecksumFile(const std::string &path) : File(path), Sum(File, path) {}
+  void Bytes(const char *p, size_t n) override { Sum.Bytes(p, n); }
+  void Hold(size_t n) override { Sum.Hold(n); }
+  void Patch(uint64_t at, const char *p, size_t n) override { Sum.Patch(at, p, n); }
+  uint64_t Offset() const override { return Sum.Offset(); }
+  void Push() override { Sum.Push(); }
+  // Writes the rest, the patches and the trailer, then closes.
+  void Finish() {
+    Sum.Finish();
+    File.Finish();
+  }
+  uint64_t Size() const { return Sum.Offset(); }
+
+private:
+  FileSink File;
+  ChecksumSink Sum;
 };
 
 // Body length of the next record when `remaining` bytes of a file are still to
@@ -96,8 +142,12 @@ public:
   // Only after Finish.
   void Patch(uint64_t at, const char *p, size_t n) override;
   uint64_t Offset() const override { return In; }
+  void Push() override { Out.Push(); }
   // Writes the last records and the end record of the logical file.
   void Finish();
+  // Writes the last records, without the end record: the embedded file is
+  // followed by others in the same logical file.
+  void End();
   // Length of the logical file that `n` embedded bytes make, end record included.
   static uint64_t Length(uint64_t n);
   // Whether writing to `out` failed (as against reading what is embedded).

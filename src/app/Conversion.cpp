@@ -260,6 +260,7 @@ void Engine::NoteFailure(const std::exception_ptr &error) {
 }
 
 Engine::Engine() : PlainNames_(std::make_unique<ScopedPlainNames>()) {
+  platform::KeepFreedMemory();
   InitBuf();
   Boib_ = std::make_unique<BoibFieldList>();
 }
@@ -375,6 +376,52 @@ void AppendChecksum(const std::string &path) {
   f.Close();
 }
 
+// Walks logical file n of f record by record through a small window, so that
+// only the prefixes are read and not the bodies, and hands each live record
+// (its prefix in rec) to `each` with the place of its body in the file.
+template <class Each> void WalkBodies(WFile &f, uint32_t n, WRec &rec, Each each) {
+  constexpr int64_t PrefixWindow = 64;
+  const int64_t window = f.Main->Window(PrefixWindow);
+  f.WOpen_file(n);
+  for (;;) {
+    CheckInterruption();
+    if (!f.WReadPrefix(&rec))
+      break;
+    each(rec, FilePiece{int64_t{f.CurAdr} + LenPrefix, rec.Len});
+  }
+  f.Main->Window(window);
+}
+
+// Where bytes of a file made of `outer` pieces of another lie in that other
+// file: `inner` pieces of the first, as pieces of the second.
+std::vector<FilePiece> PiecesWithin(const std::vector<FilePiece> &outer,
+                                    const std::vector<FilePiece> &inner) {
+  std::vector<int64_t> starts;
+  int64_t size = 0;
+  for (const FilePiece &p : outer) {
+    starts.push_back(size);
+    size += p.n;
+  }
+  std::vector<FilePiece> out;
+  for (const FilePiece &p : inner) {
+    int64_t at = p.at, left = std::min(p.n, size - p.at);
+    while (left > 0) {
+      const auto k = static_cast<size_t>(std::upper_bound(starts.begin(), starts.end(), at) -
+                                         starts.begin() - 1);
+      const int64_t skip = at - starts[k];
+      const int64_t take = std::min(left, outer[k].n - skip);
+      const int64_t from = outer[k].at + skip;
+      if (!out.empty() && out.back().at + out.back().n == from)
+        out.back().n += take;
+      else
+        out.push_back({from, take});
+      at += take;
+      left -= take;
+    }
+  }
+  return out;
+}
+
 // One record and the end record, as a logical file of the compacted layout;
 // returns its length.
 uint32_t OneRecord(ByteSink &out, const char *body, uint16_t len) {
@@ -395,22 +442,26 @@ uint32_t OneRecord(ByteSink &out, const char *body, uint16_t len) {
 // every byte of the source is read once for the target; the headers, whose
 // lengths are known only when their logical files are written, are patched
 // in at the end.
-void Engine::ModelSteps(const std::string &source, const std::string &out, uint8_t kind,
-                        const TempFolder &work) {
+void Engine::ModelSteps(const ModelSource &model, ByteSink &target, const std::string &out,
+                        uint8_t kind, const TempFolder &work) {
+  const std::string &source = model.name;
   // The inner file has no file of its own: this label names it in messages.
   const std::string inner = work.File("bl");
   ShowAs(inner, Named(source) + InnerFileLabel);
   const bool boib = HasBoib(kind);
 
   OpenBlock src;
-  src.Open(source, true);
+  if (model.pieces)
+    src.Open(std::make_unique<SFile>(source, model.path, *model.pieces));
+  else
+    src.Open(model.path, true);
   const uint32_t count = src->Header.Count;
 
   // Where the inner block file lies: the bodies of the records of logical file 2.
   std::vector<FilePiece> pieces;
-  src->WOpen_file(2);
-  while (src->WRead(&Rec))
-    pieces.push_back({int64_t{src->CurAdr} + LenPrefix, Rec.Len});
+  WalkBodies(*src, 2, Rec, [&](const WRec &, FilePiece body) { pieces.push_back(body); });
+  if (model.pieces)
+    pieces = PiecesWithin(*model.pieces, pieces);
 
   std::string boibRecord;
   std::unique_ptr<WRec> boibCopy;
@@ -426,12 +477,11 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
     boibRecord.assign(Rec.Data, Rec.Len);
   }
   OpenBlock bl;
-  bl.Open(std::make_unique<SFile>(inner, src->Name, std::move(pieces)));
+  bl.Open(std::make_unique<SFile>(inner, model.path, std::move(pieces)));
   if (boib)
     bl->WOpen_file(BoibLogFile); // refuses an inner file without logical file 149
   bl->CheckLogNo(0);             // the new edition needs logical file 0
 
-  ChecksumFile target(out);
   const uint64_t head = target.HeadLater(count);
   std::vector<uint32_t> lens(count);
   lens[0] = OneRecord(target, NewEdition.data(), static_cast<uint16_t>(NewEdition.size()));
@@ -470,7 +520,6 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
     lens[i] = Fits32(CopyCompacted(*src, i, Rec, target, false), out);
   CheckedTotal(lens, out);
   target.PatchHead(head, lens);
-  target.Finish();
 
   bl.Close();
   src.Close();
@@ -495,7 +544,9 @@ bool Engine::ConvertModelTo(const std::string &source, const Destination &dest, 
     SweepOnce(folder, Leftover::TemporaryTarget);
     TempTarget out(folder, dest.first.name);
     ShowTargetAs(out.Path(), dest.first.name);
-    ModelSteps(source, out.Path(), kind, work);
+    ChecksumFile target(out.Path());
+    ModelSteps({source, source, nullptr}, target, out.Path(), kind, work);
+    target.Finish();
     VerifyCompacted(out.Path());
     Landed_ = out.Commit(dest, run);
     return false;
@@ -506,10 +557,10 @@ bool Engine::ConvertModelTo(const std::string &source, const Destination &dest, 
   return true;
 }
 
-bool Engine::ConvertPart(const std::string &part, const std::string &out, uint8_t kind,
-                         const TempFolder &work, const std::string &label) {
+bool Engine::ConvertPart(const ModelSource &part, ByteSink &target, const std::string &out,
+                         uint8_t kind, const TempFolder &work, const std::string &label) {
   try {
-    ModelSteps(part, out, kind, work);
+    ModelSteps(part, target, out, kind, work);
     return false;
   } catch (...) {
     NoteFailure(std::current_exception());
@@ -590,17 +641,22 @@ bool Engine::ConvertCompositeTo(const std::string &source, const Destination &de
 
     // Messages about a part name the composite and the part's stored name.
     auto label = [&](size_t i) { return source + " (модель " + Cp1251ToUtf8(names[i]) + ")"; };
-    std::optional<WorkFile> partFile;
-    std::optional<SFile> part;
-    // Converts part i and appends it to logical file 2 of the target.
+    // The part under way: the pieces of the source it is made of, read where
+    // they lie.
+    std::vector<FilePiece> part;
+    // Converts part i and appends it to logical file 2 of the target, with its
+    // checksum trailer, as an embedded file.
     auto finish = [&](size_t i, uint8_t kind) {
-      part->Close();
-      part.reset();
-      const WorkFile converted(work, "AA-model-" + std::to_string(i));
-      ShowAs(converted.Path(), label(i));
-      const bool partFailed =
-          ConvertPart(partFile->Path(), converted.Path(), kind, work, Cp1251ToUtf8(names[i]));
-      partFile.reset();
+      const std::string partName = work.File("model-" + std::to_string(i));
+      const std::string converted = work.File("AA-model-" + std::to_string(i));
+      ShowAs(partName, label(i));
+      ShowAs(converted, label(i));
+      const uint64_t before = target.Offset();
+      EmbedSink embedded(target);
+      ChecksumSink sum(embedded, converted);
+      const bool partFailed = ConvertPart({src->Name, partName, &part}, sum, converted, kind, work,
+                                          Cp1251ToUtf8(names[i]));
+      part.clear();
       // A part that failed has no converted file: its embedding fails as that
       // of a file that cannot be read. The part's failure is the reason.
       platform::SetLastError(0);
@@ -609,39 +665,33 @@ bool Engine::ConvertCompositeTo(const std::string &source, const Destination &de
         throw StepFailed{};
       }
       try {
-        SFile in(converted.Path(), zfmRead);
-        EmbeddedRecords(in, [&](char flag, const char *p, uint16_t len) {
-          target.Record(static_cast<uint8_t>(flag), p, len);
-          embeddedBytes += LenPrefix + len;
-        });
-        in.Close();
+        sum.Finish();
+        embedded.End();
         target.Push(); // so that a failure to write the part shows here
       } catch (...) {
         NoteFailure(std::current_exception());
         EmbedFailed();
         throw StepFailed{};
       }
+      embeddedBytes += target.Offset() - before;
     };
 
     // The walk keeps its record in a buffer of its own: the part conversions
     // read through Rec.
     auto walk = std::make_unique<WRec>();
     size_t started = 0;
-    while (src->WRead(walk.get())) {
-      if (walk->Flag != 0) {
+    WalkBodies(*src, 2, *walk, [&](const WRec &r, FilePiece body) {
+      if (r.Flag != 0) {
         if (started > 0)
           finish(started - 1, KindIMS);
         if (started >= names.size())
           throw ZError("В файле " + source + " моделей больше, чем имен", 0);
-        partFile.emplace(work, "model-" + std::to_string(started));
-        ShowAs(partFile->Path(), label(started));
-        part.emplace(partFile->Path(), InPlace{});
         ++started;
       }
       if (started == 0)
         throw ZError("В файле " + source + " данные до начала первой модели", 0);
-      part->SWrite(walk->Data, walk->Len);
-    }
+      part.push_back(body);
+    });
     if (started == 0)
       throw ZError("В файле " + source + " нет ни одной модели", 0);
     // The last part is converted without its Boib record.

@@ -26,6 +26,7 @@
 
 class WFile;
 class TempFolder;
+class ByteSink;
 class ScopedPlainNames;
 struct BoibFieldList;
 
@@ -153,12 +154,22 @@ private:
   // The message of a conversion that failed or was stopped.
   void ShowFailure(const std::string &source) const;
 
-  // The model conversion into `out`, with its temporary files in `work`; raises on failure.
-  void ModelSteps(const std::string &source, const std::string &out, uint8_t kind,
+  // Where a model file is: the file `path`, or, with `pieces`, those pieces
+  // of it (a part of a composite, read where it lies); `name` names it in
+  // messages (the path itself for a file).
+  struct ModelSource {
+    std::string path;
+    std::string name;
+    const std::vector<FilePiece> *pieces = nullptr;
+  };
+  // The model conversion into `target` (without its checksum trailer), named
+  // `out` in messages, with `work` for the names of its temporary files;
+  // raises on failure.
+  void ModelSteps(const ModelSource &source, ByteSink &target, const std::string &out, uint8_t kind,
                   const TempFolder &work);
-  // One part of a composite: converted into `out` inside `work`; on failure shows
-  // the failure message for `label` (the part's stored name) and returns true.
-  bool ConvertPart(const std::string &part, const std::string &out, uint8_t kind,
+  // One part of a composite: converted into `target`; on failure shows the
+  // failure message for `label` (the part's stored name) and returns true.
+  bool ConvertPart(const ModelSource &part, ByteSink &target, const std::string &out, uint8_t kind,
                    const TempFolder &work, const std::string &label);
 
   // A conversion starts with no names to replace and no reason.

@@ -149,6 +149,11 @@ std::string ReopenPath(Handle h);
 // one is noted, and the work that asks Interruption() between its steps stops
 // and cleans up. A second request ends the process at once.
 void CatchInterruptions();
+// Asks the memory allocator to keep freed memory for reuse instead of giving
+// it back to the system at once: a conversion allocates and frees the same
+// buffers for every file or part, and memory given back is faulted in and
+// zeroed again each time. Where the allocator has no such setting, nothing.
+void KeepFreedMemory();
 // The number of the signal that asked to stop (0: none yet). Safe from any thread.
 int Interruption();
 // Notes a request to stop as if it had come (0 forgets it): for tests, and

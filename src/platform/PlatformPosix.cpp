@@ -11,6 +11,9 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <filesystem>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -466,6 +469,14 @@ extern "C" void NoteInterruption(int signal) {
 }
 
 } // namespace
+
+void KeepFreedMemory() {
+#if defined(__GLIBC__)
+  // Fixed thresholds also end the allocator's own adjusting of them.
+  ::mallopt(M_MMAP_THRESHOLD, 4 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 16 << 20);
+#endif
+}
 
 void CatchInterruptions() {
   struct sigaction sa {};

@@ -40,6 +40,7 @@ SFile::SFile(const std::string &name, ZFileMode mode) : Mode(mode) {
   if (mode == zfmRead && size < BufSize)
     Cap = std::max<int64_t>(MinBuf, (size + MinBuf - 1) / MinBuf * MinBuf);
   Buf = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(Cap));
+  Room = Cap;
   HandlePos = 0;
 }
 
@@ -94,7 +95,16 @@ SFile::SFile(const std::string &name, const std::string &path, std::vector<FileP
   // A small file needs no window larger than itself.
   Cap = std::min(PiecesBuf, std::max<int64_t>(MinBuf, (size + MinBuf - 1) / MinBuf * MinBuf));
   Buf = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(Cap));
+  Room = Cap;
   Span = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(SpanCap()));
+}
+
+int64_t SFile::Window(int64_t size) {
+  WriteBack();
+  const int64_t old = Cap;
+  Cap = std::clamp<int64_t>(size, 16, Room);
+  WinLen = 0;
+  return old;
 }
 
 int64_t SFile::SpanCap() const {

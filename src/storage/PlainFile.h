@@ -71,6 +71,11 @@ public:
   int Size() const;
   // Writes pending bytes to the file system.
   void Flush();
+  // Sets the size of the window (at most its size at opening, at least 16
+  // bytes) and returns the size it had: a small window makes a walk that
+  // reads a few bytes here and there (the prefixes of records) read only
+  // those bytes from the file.
+  int64_t Window(int64_t size);
   // Flush, then close the handle; raises on failure. Idempotent.
   void Close();
   // Ends writing: a named file is closed (and opened again by name to be
@@ -99,11 +104,12 @@ private:
   int64_t SpanCap() const;
 
   std::unique_ptr<char[]> Buf;
-  int64_t Cap = BufSize; // size of Buf
-  int64_t Pos = 0;       // logical position
-  int64_t WinStart = 0;  // file offset of Buf[0]
-  int64_t WinLen = 0;    // valid bytes in Buf
-  int64_t DirtyLo = 0;   // dirty bytes [DirtyLo, DirtyHi) of the window
+  int64_t Room = BufSize; // size of Buf
+  int64_t Cap = BufSize;  // the part of Buf the window uses
+  int64_t Pos = 0;        // logical position
+  int64_t WinStart = 0;   // file offset of Buf[0]
+  int64_t WinLen = 0;     // valid bytes in Buf
+  int64_t DirtyLo = 0;    // dirty bytes [DirtyLo, DirtyHi) of the window
   int64_t DirtyHi = 0;
   int64_t PhysSize = 0;   // size of the file on disk as far as this object knows
   int64_t HandlePos = -1; // the handle's own position; -1: not known

@@ -417,3 +417,28 @@ TEST(SFile, AFileOfPiecesEndsWhereItsFileEnds) {
   EXPECT_EQ(none.SRead(buf, 4), 0);
   EXPECT_EQ(CatchZ([&] { SFile f("inner", t / "missing", {{0, 1}}); }).HelpContext, 1);
 }
+
+// A walk over prefixes through a small window reads the bytes it asks for,
+// not the window of 64 KB around them; the window comes back as it was.
+TEST(SFile, ASmallWindowReadsOnlyAroundWhatIsAskedFor) {
+  bb::TempDir t;
+  const std::string data(200000, 'a');
+  WriteAll(t / "f", data);
+  SFile s(t / "f", zfmRead);
+  EXPECT_EQ(s.Window(64), SFile::BufSize);
+  char buf[8];
+  ASSERT_EQ(s.SRead(buf, 8), 8);
+  // Bytes 1000 on change after that read: a window that held them would
+  // still give the old ones.
+  WriteAll(t / "f", std::string(1000, 'a') + std::string(199000, 'b'));
+  s.Seek(1000);
+  ASSERT_EQ(s.SRead(buf, 8), 8);
+  EXPECT_EQ(std::string(buf, 8), "bbbbbbbb");
+  EXPECT_EQ(s.Window(SFile::BufSize), 64);
+  s.Seek(0);
+  ASSERT_EQ(s.SRead(buf, 8), 8);
+  WriteAll(t / "f", std::string(200000, 'c'));
+  s.Seek(1000);
+  ASSERT_EQ(s.SRead(buf, 8), 8);
+  EXPECT_EQ(std::string(buf, 8), "bbbbbbbb"); // from the window of 64 KB again
+}
