@@ -321,11 +321,23 @@ void EmbedSink::Hold(size_t n) {
 }
 
 void EmbedSink::Patch(uint64_t at, const char *p, size_t n) {
+  uint64_t patched = 0;
   for (const Moved &m : HeldAt) {
     const auto [lo, hi] = Overlap(at, at + n, m.in, m.in + m.n);
-    if (lo < hi)
+    if (lo < hi) {
       Out.Patch(m.out + (lo - m.in), p + (lo - at), static_cast<size_t>(hi - lo));
+      patched += hi - lo;
+    }
   }
+  // Bytes not written yet are patched where they wait.
+  const auto [lo, hi] = Overlap(at, at + n, Emitted, In);
+  if (lo < hi) {
+    std::copy(p + (lo - at), p + (hi - at),
+              Chunk.begin() + static_cast<std::ptrdiff_t>(lo - Emitted));
+    patched += hi - lo;
+  }
+  if (patched != n)
+    throw std::logic_error("EmbedSink: a patch outside the held bytes");
 }
 
 void EmbedSink::Emit(size_t n) {

@@ -139,7 +139,6 @@ public:
   explicit EmbedSink(ByteSink &out) : Out(out) { Chunk.reserve(Size + 1); }
   void Bytes(const char *p, size_t n) override;
   void Hold(size_t n) override;
-  // Only after Finish.
   void Patch(uint64_t at, const char *p, size_t n) override;
   uint64_t Offset() const override { return In; }
   void Push() override { Out.Push(); }

@@ -180,8 +180,10 @@ void Engine::Start() {
   Stopped_ = false;
 }
 
-void Engine::SweepOnce(const std::string &folder, Leftover kind) {
-  if (Swept_.emplace(folder, kind).second)
+void Engine::SweepOnce(const std::string &folder, Leftover kind, RunFiles *run) {
+  if (run)
+    run->SweepOnce(folder, kind);
+  else if (Swept_.emplace(folder, kind).second)
     RemoveDeadRunsLeftovers(folder, kind);
 }
 
@@ -538,10 +540,10 @@ bool Engine::ConvertModelTo(const std::string &source, const Destination &dest, 
     return true;
   }
   try {
-    SweepOnce(platform::TempRoot(), Leftover::PrivateFolder);
+    SweepOnce(platform::TempRoot(), Leftover::PrivateFolder, run);
     TempFolder work;
     const std::string folder = FolderOf(dest.first.path);
-    SweepOnce(folder, Leftover::TemporaryTarget);
+    SweepOnce(folder, Leftover::TemporaryTarget, run);
     TempTarget out(folder, dest.first.name);
     ShowTargetAs(out.Path(), dest.first.name);
     ChecksumFile target(out.Path());
@@ -586,7 +588,7 @@ bool Engine::ConvertCompositeTo(const std::string &source, const Destination &de
     return true;
   }
   try {
-    SweepOnce(platform::TempRoot(), Leftover::PrivateFolder);
+    SweepOnce(platform::TempRoot(), Leftover::PrivateFolder, run);
     TempFolder work;
     const std::string assembled = work.File("composite");
     ShowTargetAs(assembled, dest.first.name);
@@ -599,7 +601,7 @@ bool Engine::ConvertCompositeTo(const std::string &source, const Destination &de
       src.Open(source, true);
       count = src->Header.Count;
       const std::string folder = FolderOf(dest.first.path);
-      SweepOnce(folder, Leftover::TemporaryTarget);
+      SweepOnce(folder, Leftover::TemporaryTarget, run);
       out.emplace(folder, dest.first.name);
       ShowTargetAs(out->Path(), dest.first.name);
       creat_bf(assembled, static_cast<int>(count), std::string(NewEdition).c_str());

@@ -150,7 +150,8 @@ private:
   bool ConvertCompositeTo(const std::string &source, const Destination &dest, RunFiles *run);
   // Before the first private folder, or the first temporary target in a
   // folder, of this engine: what dead runs left there goes.
-  void SweepOnce(const std::string &folder, Leftover kind);
+  // With `run`, once in the run, whichever engine asks first.
+  void SweepOnce(const std::string &folder, Leftover kind, RunFiles *run);
   // The message of a conversion that failed or was stopped.
   void ShowFailure(const std::string &source) const;
 

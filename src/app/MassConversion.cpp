@@ -1,6 +1,11 @@
 #include "MassConversion.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "FileKinds.h"
 #include "FileSearch.h"
@@ -88,9 +93,121 @@ bool PrepareMassConversion(const Selection &sel, const std::string &sourceFolder
   return true;
 }
 
+namespace {
+
+// For each file, 1 + the index of the last earlier file that shares its
+// source or one of its possible final names (the target, its "-k" name) with
+// it, or 0: that file must end before this one begins.
+std::vector<size_t> MustWaitFor(const std::vector<PlannedFile> &plan) {
+  std::map<std::string, size_t> last; // name -> 1 + index of the last file using it
+  std::vector<size_t> after(plan.size(), 0);
+  for (size_t i = 0; i < plan.size(); ++i) {
+    const std::string names[] = {plan[i].source, plan[i].target, KName(plan[i].target)};
+    for (const std::string &n : names) {
+      auto [at, added] = last.emplace(n, i + 1);
+      if (!added) {
+        after[i] = std::max(after[i], at->second);
+        at->second = i + 1;
+      }
+    }
+  }
+  return after;
+}
+
+// The answer a file converted on a worker thread gets: no, or the choice 3.
+int UnaskedAnswer(const MsgRequest &r) {
+  return r.Kind == mk_Choice ? 3 : 0;
+}
+
+std::vector<MassResult> RunSideBySide(const std::vector<PlannedFile> &plan, unsigned jobs,
+                                      const MassResultHook &onResult,
+                                      const MassStartHook &onStart) {
+  struct Told {
+    std::vector<MsgRequest> shown;
+    std::optional<MassResult> result;
+  };
+  std::vector<Told> told(plan.size());
+  const std::vector<size_t> after = MustWaitFor(plan);
+  RunFiles run;
+  std::mutex lock;
+  std::condition_variable changed;
+  // Guarded by lock:
+  std::vector<bool> done(plan.size(), false);
+  size_t next = 0;
+  unsigned working = jobs;
+
+  auto work = [&] {
+    try {
+      Engine engine;
+      std::vector<MsgRequest> *shown = nullptr;
+      ThreadPresenter collect([&](const MsgRequest &r) {
+        shown->push_back(r);
+        return UnaskedAnswer(r);
+      });
+      for (;;) {
+        size_t i = 0;
+        {
+          std::unique_lock held(lock);
+          if (next == plan.size() || platform::Interruption())
+            break;
+          i = next++;
+          changed.wait(held, [&] { return after[i] == 0 || done[after[i] - 1]; });
+        }
+        const PlannedFile &f = plan[i];
+        shown = &told[i].shown;
+        MassResult r{f.source, f.kind,
+                     engine.ConvertFile(f.source, f.target, f.kind, f.policy, &run)};
+        {
+          const std::lock_guard held(lock);
+          told[i].result = std::move(r);
+          done[i] = true;
+        }
+        changed.notify_all();
+      }
+    } catch (...) {
+      // An engine that cannot be made converts nothing; the others go on.
+    }
+    {
+      const std::lock_guard held(lock);
+      --working;
+    }
+    changed.notify_all();
+  };
+  std::vector<std::thread> threads;
+  for (unsigned j = 0; j < jobs; ++j)
+    threads.emplace_back(work);
+
+  // Told in list order as they end; a file not begun ends the telling.
+  std::vector<MassResult> results;
+  for (size_t i = 0; i < plan.size(); ++i) {
+    {
+      std::unique_lock held(lock);
+      changed.wait(held, [&] { return told[i].result.has_value() || working == 0; });
+      if (!told[i].result)
+        break;
+    }
+    if (onStart)
+      onStart(plan[i], i, plan.size());
+    for (const MsgRequest &r : told[i].shown)
+      Present(r);
+    told[i].shown.clear();
+    results.push_back(std::move(*told[i].result));
+    if (onResult)
+      onResult(results.back());
+  }
+  for (std::thread &t : threads)
+    t.join();
+  return results;
+}
+
+} // namespace
+
 std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
                                           bool askAfterFailure, const MassResultHook &onResult,
-                                          const MassStartHook &onStart) {
+                                          const MassStartHook &onStart, unsigned jobs) {
+  if (jobs > 1 && !askAfterFailure && plan.size() > 1)
+    return RunSideBySide(plan, std::min<unsigned>(jobs, static_cast<unsigned>(plan.size())),
+                         onResult, onStart);
   std::vector<MassResult> results;
   RunFiles run;
   for (size_t i = 0; i < plan.size() && !platform::Interruption(); ++i) {
@@ -150,7 +267,8 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
     report.status = MassStatus::Cancelled;
     return report;
   }
-  report.results = RunMassConversion(engine, plan, req.askAfterFailure, req.onResult, req.onStart);
+  report.results =
+      RunMassConversion(engine, plan, req.askAfterFailure, req.onResult, req.onStart, req.jobs);
   if (platform::Interruption())
     return stopped();
   ShowMessage("Преобразование завершено !");

@@ -90,9 +90,20 @@ using MassResultHook = std::function<void(const MassResult &)>;
 // file it stopped, or before the next one. No file of the run replaces one
 // that an earlier file of the run wrote. `onStart` and `onResult`, when given,
 // see each file as it starts and each result as it comes.
+//
+// With `jobs` above 1 and no question after a failure, up to `jobs` files are
+// converted at once, each by an engine of its own on a thread of its own
+// (`engine` is not used). Everything is still told in list order: a file's
+// messages are kept until the files before it are told, then shown together,
+// with `onStart` just before them and `onResult` after them. A file whose
+// source or possible targets are those of an earlier file waits for it, so
+// that the files written are the same for every number of jobs. A question
+// asked during the run (none is: they are settled before it) is answered no,
+// a choice 3. An interruption stops every file under way; the files not begun
+// get no result.
 std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
                                           bool askAfterFailure, const MassResultHook &onResult,
-                                          const MassStartHook &onStart = {});
+                                          const MassStartHook &onStart = {}, unsigned jobs = 1);
 
 enum class MassStatus {
   SameFolder,   // source and target folders are equal: nothing searched
@@ -119,6 +130,7 @@ struct MassRequest {
   std::function<bool(Selection &)> select;
   MassStartHook onStart;
   MassResultHook onResult;
+  unsigned jobs = 1; // files converted at once (see RunMassConversion)
 };
 
 // The whole mass command: the same-folder refusal, the selection, the

@@ -143,20 +143,33 @@ RunFiles::~RunFiles() {
 
 bool RunFiles::Has(const std::string &path) const {
   platform::FileId id;
-  return platform::GetFileId(path, id) && Ids.count(id) > 0;
+  if (!platform::GetFileId(path, id))
+    return false;
+  const std::lock_guard hold(Lock);
+  return Ids.count(id) > 0;
 }
 
 void RunFiles::Add(const std::string &path) {
   platform::FileId id;
-  if (platform::GetFileId(path, id))
-    Ids.insert(id);
+  if (!platform::GetFileId(path, id))
+    return;
+  const std::lock_guard hold(Lock);
+  Ids.insert(id);
 }
 
 void RunFiles::SyncFolderLater(const std::string &folder) {
+  const std::lock_guard hold(Lock);
   Folders.insert(folder);
 }
 
+void RunFiles::SweepOnce(const std::string &folder, Leftover kind) {
+  const std::lock_guard hold(SweepLock);
+  if (Swept.emplace(folder, kind).second)
+    RemoveDeadRunsLeftovers(folder, kind);
+}
+
 void RunFiles::SyncFolders() {
+  const std::lock_guard hold(Lock);
   // A folder whose entries do not reach the disk leaves its files old or new,
   // whole, after a power cut: nothing to report.
   for (const std::string &f : Folders)

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -107,10 +108,19 @@ public:
   void Add(const std::string &path);
   void SyncFolderLater(const std::string &folder);
   void SyncFolders();
+  // Removes what dead runs left in `folder`, the first time it is asked for
+  // that folder and kind in this run; the conversions of the run running side
+  // by side wait until it is done, so that none of their files is taken for
+  // a leftover.
+  void SweepOnce(const std::string &folder, Leftover kind);
 
 private:
+  // The conversions of a run may run side by side.
+  mutable std::mutex Lock;
+  std::mutex SweepLock;
   std::set<platform::FileId> Ids;
   std::set<std::string> Folders;
+  std::set<std::pair<std::string, Leftover>> Swept;
 };
 
 // The file a target is written under until it is complete: ".zepconv-" and

@@ -2,9 +2,11 @@
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include <algorithm>
 #include <optional>
+#include <thread>
 
 #include "BlockFileReport.h"
 #include "Conversion.h"
@@ -21,11 +23,17 @@ namespace {
 
 // ---- options ------------------------------------------------------------------
 
+// Files a mass conversion converts at once unless told: one per core.
+unsigned DefaultJobs() {
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
 struct Options {
   std::string kind;
   bool replace = false, copy = false, list = false, json = false, quiet = false;
   std::string source, target; // convert: files; mass: folders
   std::string file;           // info, verify; sample: the folder
+  unsigned jobs = DefaultJobs();
 };
 
 const FileKind *KindFromText(const std::string &t) {
@@ -81,6 +89,10 @@ void SetUp(Commands &c, Options &o) {
   c.mass->add_flag("--json", o.json, "One JSON object per file, then a summary object")
       ->excludes(list);
   c.mass->add_flag("--quiet", o.quiet, "No progress display on standard error");
+  c.mass
+      ->add_option("--jobs,-j", o.jobs,
+                   "Files converted at once (default: the number of cores; 1: one after another)")
+      ->check(CLI::Range(1u, 256u));
   c.mass->add_option("SOURCE_DIR", o.source, "The tree to convert")->required();
   c.mass->add_option("TARGET_DIR", o.target, "Where the converted tree goes")->required();
   c.mass->footer(
@@ -363,6 +375,7 @@ int Mass(const Options &o, std::ostream &out, std::ostream &err, int errColumns)
   req.targetFolder = to;
   req.policy = Policy(o);
   req.askAfterFailure = false; // "Прервать преобразование?" is answered no
+  req.jobs = o.jobs;
   req.onStart = [&](const PlannedFile &f, size_t i, size_t n) { progress.Start(f.source, i, n); };
   req.onResult = [&](const MassResult &r) {
     progress.Hide();

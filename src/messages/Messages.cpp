@@ -171,6 +171,13 @@ const char *const kBuiltIn[40] = {
 constexpr int32_t kMaxLoadLen = 800;
 
 MsgPresenter gPresenter;
+// A thread's own presenter, when it has one (ThreadPresenter).
+thread_local MsgPresenter *tPresenter = nullptr;
+
+MsgPresenter &Installed() {
+  return tPresenter ? *tPresenter : gPresenter;
+}
+
 std::map<int32_t, std::string> gResStrings;
 
 int DefaultPresenter(const MsgRequest &r) {
@@ -259,19 +266,26 @@ MsgRequest LogRequest(EMsgKind kind, std::string text, const std::string &errFil
 } // namespace
 
 void SetPresenter(MsgPresenter p) {
-  gPresenter = std::move(p);
+  Installed() = std::move(p);
 }
 const MsgPresenter &CurrentPresenter() {
-  return gPresenter;
+  return Installed();
 }
 
 int Present(const MsgRequest &r) {
   // A copy, so that a presenter may replace itself while it runs.
-  const MsgPresenter p = gPresenter;
+  const MsgPresenter p = Installed();
   return p ? p(r) : DefaultPresenter(r);
 }
 
-ScopedPresenter::ScopedPresenter(MsgPresenter p) : Previous(gPresenter) {
+ThreadPresenter::ThreadPresenter(MsgPresenter p) : Own(std::move(p)), Outer(tPresenter) {
+  tPresenter = &Own;
+}
+ThreadPresenter::~ThreadPresenter() {
+  tPresenter = Outer;
+}
+
+ScopedPresenter::ScopedPresenter(MsgPresenter p) : Previous(Installed()) {
   SetPresenter(std::move(p));
 }
 ScopedPresenter::~ScopedPresenter() {

@@ -66,11 +66,27 @@ using MsgPresenter = std::function<int(const MsgRequest &)>;
 
 // Installs a presenter; an empty one restores the default presenter, which
 // writes errors, warnings and information to standard error (one line each)
-// and answers questions no (0) and choices 3.
+// and answers questions no (0) and choices 3. A thread with a presenter of
+// its own (ThreadPresenter) installs it there; the others share one.
 void SetPresenter(MsgPresenter p);
 // The installed presenter (empty when the default one is in use).
 const MsgPresenter &CurrentPresenter();
 int Present(const MsgRequest &r);
+
+// Gives the calling thread a presenter of its own while it lives: messages,
+// SetPresenter and ScopedPresenter of this thread use it, and those of the
+// other threads the shared one (conversions running side by side each
+// collect their own messages).
+struct ThreadPresenter {
+  explicit ThreadPresenter(MsgPresenter p);
+  ~ThreadPresenter();
+  ThreadPresenter(const ThreadPresenter &) = delete;
+  ThreadPresenter &operator=(const ThreadPresenter &) = delete;
+
+private:
+  MsgPresenter Own;
+  MsgPresenter *Outer;
+};
 
 // Installs a presenter for its lifetime and restores the previous one.
 struct ScopedPresenter {

@@ -119,10 +119,11 @@ std::string GetAliasPath(const std::string &alias) {
 }
 
 bool gPlainNames = false;
+std::atomic<int> gPlainNamesHolders{0};
 
 std::string GetRealName(const std::string &name) {
   const size_t hash = name.find('#');
-  if (hash == std::string::npos || gPlainNames)
+  if (hash == std::string::npos || gPlainNames || gPlainNamesHolders > 0)
     return name;
   const std::string alias = Trim(Upper(name.substr(0, hash)));
   const std::string rest = Trim(name.substr(hash + 1));

@@ -2,6 +2,7 @@
 // stands for. Names without "#" are ordinary paths and pass unchanged.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,17 +22,17 @@ extern std::unique_ptr<std::vector<std::string>> tPath; // one path per record
 // in a real folder or file name is not taken for an alias reference. False at
 // start: the library resolves aliases.
 extern bool gPlainNames;
+// How many ScopedPlainNames live (in any thread): names are plain while any does.
+extern std::atomic<int> gPlainNamesHolders;
 
-// Sets gPlainNames while it lives and restores the previous setting.
+// Makes every name plain while it lives, as gPlainNames does; several may
+// live at once, in several threads, and end in any order.
 class ScopedPlainNames {
 public:
-  ScopedPlainNames() : Before(gPlainNames) { gPlainNames = true; }
-  ~ScopedPlainNames() { gPlainNames = Before; }
+  ScopedPlainNames() { ++gPlainNamesHolders; }
+  ~ScopedPlainNames() { --gPlainNamesHolders; }
   ScopedPlainNames(const ScopedPlainNames &) = delete;
   ScopedPlainNames &operator=(const ScopedPlainNames &) = delete;
-
-private:
-  bool Before;
 };
 
 // Resolves a name: alias + rest -> GetAliasPath(alias) + rest; "ALIAS#" ->

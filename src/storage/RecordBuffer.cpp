@@ -22,7 +22,8 @@ struct BufEntry {
 };
 
 // The pool, in the order of creation; null outside InitBuf ... DeInitBuf.
-std::unique_ptr<std::vector<BufEntry>> ListRec;
+// Each thread has a pool of its own.
+thread_local std::unique_ptr<std::vector<BufEntry>> ListRec;
 
 } // namespace
 

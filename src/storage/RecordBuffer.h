@@ -43,7 +43,7 @@ private:
   int Cap = 0;
 };
 
-// Buffer pool. At most 15 free buffers are kept for reuse; while more are in
+// Buffer pool, one for each thread. At most 15 free buffers are kept for reuse; while more are in
 // use at once the pool grows as needed and shrinks back as they are freed.
 constexpr int PoolKeep = 15;
 

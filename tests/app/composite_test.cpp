@@ -44,6 +44,16 @@ struct CompositeCase {
   Layout::Trailer modelTrailer;
 };
 
+samples::ModelSpec Tiny(uint64_t seed) {
+  samples::ModelSpec m = Part(1, seed);
+  m.innerRecords = 3;
+  m.innerMaxRecord = 200;
+  m.lf1Records = 1;
+  m.otherRecords = 1;
+  m.otherMaxRecord = 100;
+  return m;
+}
+
 std::vector<CompositeCase> CompositeCases() {
   return {
       {"three models, five logical files", 5, {}, {}, false, Layout::Trailer::Valid},
@@ -56,6 +66,15 @@ std::vector<CompositeCase> CompositeCases() {
        {"A.IMS", "\xCC\xEE\xE4\xE5\xEB\xFC.IMS", "b", "../../up.IMS", "/abs/olute.IMS"},
        true,
        Layout::Trailer::None},
+      // Converted, the last model (without its Boib record) is shorter than
+      // one record of the composite: its header is still waiting to be
+      // written when its lengths are known.
+      {"last model smaller than a record",
+       4,
+       {Part(1, 14), Tiny(15)},
+       {},
+       false,
+       Layout::Trailer::Valid},
       {"more names than models",
        4,
        {Part(1, 12), Part(1, 13)},

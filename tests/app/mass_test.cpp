@@ -11,6 +11,7 @@
 #include "Platform.h"
 
 #include <algorithm>
+#include <map>
 
 using namespace samples;
 
@@ -383,4 +384,78 @@ TEST_F(MassTest, TargetInsideTheSourceIsNotConvertedAgain) {
   ASSERT_EQ(again.results.size(), 1u);
   EXPECT_EQ(again.results[0].source, Src + "a.IMS");
   EXPECT_FALSE(platform::DirExists(Src + "out/out"));
+}
+
+namespace {
+
+// Every file below `dir`, relative, with its bytes.
+std::map<std::string, std::string> TreeBytes(const std::string &dir) {
+  std::vector<std::string> files;
+  GetTreeFiles(dir, files);
+  std::map<std::string, std::string> out;
+  for (const auto &f : files)
+    out[f.substr(dir.size())] = ReadFileBytes(f);
+  return out;
+}
+
+} // namespace
+
+// Files converted side by side are told in list order, each with its own
+// messages together, failures do not stop the others, and the files written
+// are those of a run one file at a time, also where two files of the run
+// compete for a name (a.IMS is taken, so its result goes to a-k.IMS, the
+// target of the file a-k.IMS too: the one listed first takes it).
+TEST_F(MassTest, FilesSideBySideAreToldInListOrderAndWriteTheSameFiles) {
+  Model("a.IMS", 1, 1);
+  Model("a-k.IMS", 1, 2);
+  Model("d/b.IMD", 2, 3);
+  Model("d/p.IMP", 3, 4);
+  Damaged("c.IMS");
+  for (int i = 0; i < 6; ++i)
+    Model("e/m" + std::to_string(i) + ".BNP", 5, 10 + static_cast<uint64_t>(i));
+  struct Run {
+    std::vector<std::string> events, texts;
+    std::map<std::string, std::string> tree;
+  };
+  auto run = [&](unsigned jobs, const std::string &dst) {
+    Run r;
+    EXPECT_TRUE(platform::MakeDirs(dst));
+    WriteFileBytes(dst + "a.IMS", "taken"); // a.IMS goes to a-k.IMS, as does a-k.IMS
+    Shown.clear();
+    MassRequest req = Request(ExistingTarget::Copy);
+    req.targetFolder = dst;
+    req.askAfterFailure = false;
+    req.jobs = jobs;
+    req.onStart = [&](const PlannedFile &f, size_t i, size_t) {
+      r.events.push_back("start " + std::to_string(i) + " " + f.source);
+    };
+    req.onResult = [&](const MassResult &m) {
+      std::string target = m.outcome.target;
+      if (target.rfind(dst, 0) == 0)
+        target = target.substr(dst.size());
+      r.events.push_back("done " + m.source + " " +
+                         std::to_string(static_cast<int>(m.outcome.status)) + " " + target);
+    };
+    const MassReport rep = MassConvert(*E, req);
+    EXPECT_EQ(rep.status, MassStatus::Done);
+    for (std::string t : Texts()) {
+      for (size_t at = t.find(dst); at != std::string::npos; at = t.find(dst))
+        t.replace(at, dst.size(), "DST/");
+      r.texts.push_back(t);
+    }
+    r.tree = TreeBytes(dst);
+    return r;
+  };
+  const Run one = run(1, Dir + "one/"), two = run(2, Dir + "two/"), three = run(3, Dir + "three/");
+  ASSERT_EQ(one.events.size(), 2 * 11u);
+  EXPECT_EQ(two.events, one.events);
+  EXPECT_EQ(three.events, one.events);
+  EXPECT_EQ(two.texts, one.texts);
+  EXPECT_EQ(three.texts, one.texts);
+  // "taken", a-k.IMS from the file a-k.IMS (listed first), 8 others; a.IMS
+  // fails, as the run wrote its "-k" name, and c.IMS is damaged.
+  EXPECT_EQ(one.tree.size(), 10u);
+  EXPECT_NE(one.events[3].find("a.IMS 2 a-k.IMS"), std::string::npos) << one.events[3];
+  EXPECT_TRUE(two.tree == one.tree);
+  EXPECT_TRUE(three.tree == one.tree);
 }
