@@ -82,6 +82,7 @@ inline int CheckLayout(const std::string &text, const LayoutInput &in) {
   int sum = 0;
   int largest = 0;
   int next = 1;
+  const std::vector<std::string> lineTexts = LineTexts(text, lines, count);
   std::string joined;
   for (int k = 0; k < count; ++k) {
     const TLineInfo &l = lines[static_cast<size_t>(k)];
@@ -95,7 +96,7 @@ inline int CheckLayout(const std::string &text, const LayoutInput &in) {
       LayoutFault("font size above the limit", text);
     sum += FixedSurface::LineHeight(f);
     largest = std::max(largest, FixedSurface::LineHeight(f));
-    joined += LineText(text, l);
+    joined += lineTexts[static_cast<size_t>(k)];
   }
   if (text.empty() ? textHeight != 0 || maxHeight != 0 : textHeight != sum || maxHeight != largest)
     LayoutFault("heights differ from the lines", text);
@@ -123,7 +124,7 @@ inline int CheckLayout(const std::string &text, const LayoutInput &in) {
   for (size_t k = 0; k < s.drawn.size(); ++k) {
     const FixedSurface::Drawn &d = s.drawn[k];
     const TLineInfo &l = lines[k];
-    if (d.text != LineText(text, l))
+    if (d.text != lineTexts[k])
       LayoutFault("drawn text differs from its line", text);
     if (d.y < rect.Top || d.y + FixedSurface::LineHeight(d.font) > rect.Bottom)
       LayoutFault("line drawn outside the rectangle", text);

@@ -235,6 +235,7 @@ int ShowOne(const QString &name) {
       std::printf("result %d answer %d ask %d\n", result, m->Answer, m->Ask->isChecked() ? 1 : 0);
     else
       std::printf("result %d\n", result);
+    std::fflush(stdout);
     return 0;
   }
   std::fprintf(stderr, "no such look: %s\n", qPrintable(name));

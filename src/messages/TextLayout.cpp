@@ -254,6 +254,15 @@ std::string LineText(const std::string &text, const TLineInfo &line) {
   return std::string(Chars(text).Slice(line.Start, line.Len));
 }
 
+std::vector<std::string> LineTexts(const std::string &text, const TLineTable &lines, int count) {
+  const Chars t(text);
+  std::vector<std::string> out;
+  for (int i = 0; i < std::clamp(count, 0, MaxTextLines); ++i)
+    out.emplace_back(
+        t.Slice(lines[static_cast<size_t>(i)].Start, lines[static_cast<size_t>(i)].Len));
+  return out;
+}
+
 int FormatTextWord(const std::string &text, int width, TextSurface &canvas, TLineTable &lines,
                    bool keepBreak, int &textHeight, int &maxLineHeight) {
   return SFormatTextWord(text, width, canvas, lines, keepBreak, true, textHeight, maxLineHeight);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // --- Drawing surface ----------------------------------------------------------
 
@@ -97,10 +98,12 @@ int FormatTextWord(const std::string &text, int width, TextSurface &canvas, TLin
 int SFormatTextWord(const std::string &text, int width, TextSurface &canvas, TLineTable &lines,
                     bool keepBreak, bool hashBreak, int &textHeight, int &maxLineHeight);
 
-// The number of characters of a text as the layout counts them, and the
-// characters of one line of its table as valid UTF-8.
+// The number of characters of a text as the layout counts them, the
+// characters of one line of its table as valid UTF-8, and those of the first
+// `count` lines.
 int CharacterCount(const std::string &text);
 std::string LineText(const std::string &text, const TLineInfo &line);
+std::vector<std::string> LineTexts(const std::string &text, const TLineTable &lines, int count);
 
 struct TTextRect {
   int Left = 0;

@@ -41,8 +41,9 @@ Laid Layout(const std::string &text, int width, bool keepBreak = false, bool has
   Laid out;
   const int n =
       SFormatTextWord(text, width, s, table, keepBreak, hashBreak, out.textHeight, out.maxHeight);
+  const std::vector<std::string> texts = LineTexts(text, table, n);
   for (int i = 0; i < n; ++i)
-    out.lines.push_back({LineText(text, table[i]), table[i].Format, table[i].Color});
+    out.lines.push_back({texts[i], table[i].Format, table[i].Color});
   return out;
 }
 
