@@ -50,11 +50,18 @@ void TZLangBox::Init() {
     Owner->setProperty(Property, text);
 }
 
-TZMLButton::TZMLButton(QWidget *parent)
-    : QPushButton(parent), CaptionL(std::make_unique<TZLangBox>(this, "Caption", &OnLangChange)),
-      HintL(std::make_unique<TZLangBox>(this, "toolTip", &OnLangChange)) {}
+TZBilingual::TZBilingual(QObject *owner)
+    : CaptionL(std::make_unique<TZLangBox>(owner, "Caption", &OnLangChange)),
+      HintL(std::make_unique<TZLangBox>(owner, "toolTip", &OnLangChange)) {}
 
-TZMLButton::~TZMLButton() = default;
+TZBilingual::~TZBilingual() = default;
+
+void TZBilingual::SetCaptions(const QString &rus, const QString &ukr) {
+  CaptionL->WText(elg_Rus, rus);
+  CaptionL->WText(elg_Ukr, ukr);
+}
+
+TZMLButton::TZMLButton(QWidget *parent) : QPushButton(parent), TZBilingual(this) {}
 
 void TZMLButton::WCaption(const QString &text) {
   if (text == RCaption())
@@ -81,20 +88,6 @@ void TZMLButton::WMultiLine(bool on) {
   update();
 }
 
-void TZMLButton::SetCaptions(const QString &rus, const QString &ukr) {
-  CaptionL->WText(elg_Rus, rus);
-  CaptionL->WText(elg_Ukr, ukr);
-}
-
-TZCheckBox::TZCheckBox(QWidget *parent)
-    : QCheckBox(parent), CaptionL(std::make_unique<TZLangBox>(this, "Caption", &OnLangChange)),
-      HintL(std::make_unique<TZLangBox>(this, "toolTip", &OnLangChange)) {}
-
-TZCheckBox::~TZCheckBox() = default;
-
-void TZCheckBox::SetCaptions(const QString &rus, const QString &ukr) {
-  CaptionL->WText(elg_Rus, rus);
-  CaptionL->WText(elg_Ukr, ukr);
-}
+TZCheckBox::TZCheckBox(QWidget *parent) : QCheckBox(parent), TZBilingual(this) {}
 
 } // namespace gui

@@ -56,17 +56,26 @@ private:
   bool Skip = false;
 };
 
-// A bilingual push button; in its captions "#" is a line break.
-class TZMLButton : public QPushButton {
-  Q_OBJECT
-  Q_PROPERTY(QString Caption READ RCaption WRITE WCaption)
-public:
-  explicit TZMLButton(QWidget *parent = nullptr);
-  ~TZMLButton() override;
+// What every bilingual control has: its hook and the two boxes on its
+// "Caption" and "toolTip" properties, created with the control.
+struct TZBilingual {
+  explicit TZBilingual(QObject *owner);
+  ~TZBilingual();
 
   TLangChange OnLangChange;
   std::unique_ptr<TZLangBox> CaptionL; // on "Caption"
   std::unique_ptr<TZLangBox> HintL;    // on "toolTip"
+
+  // Both captions at once.
+  void SetCaptions(const QString &rus, const QString &ukr);
+};
+
+// A bilingual push button; in its captions "#" is a line break.
+class TZMLButton : public QPushButton, public TZBilingual {
+  Q_OBJECT
+  Q_PROPERTY(QString Caption READ RCaption WRITE WCaption)
+public:
+  explicit TZMLButton(QWidget *parent = nullptr);
 
   // A caption with "#" switches MultiLine on; "#" is shown as a line break.
   void WCaption(const QString &text);
@@ -75,26 +84,16 @@ public:
   // Switching off is refused while the caption holds "#".
   void WMultiLine(bool on);
 
-  // Both captions at once.
-  void SetCaptions(const QString &rus, const QString &ukr);
-
 private:
   bool FMultiLine = false;
 };
 
 // A bilingual check box.
-class TZCheckBox : public QCheckBox {
+class TZCheckBox : public QCheckBox, public TZBilingual {
   Q_OBJECT
   Q_PROPERTY(QString Caption READ text WRITE setText)
 public:
   explicit TZCheckBox(QWidget *parent = nullptr);
-  ~TZCheckBox() override;
-
-  TLangChange OnLangChange;
-  std::unique_ptr<TZLangBox> CaptionL; // on "Caption"
-  std::unique_ptr<TZLangBox> HintL;    // on "toolTip"
-
-  void SetCaptions(const QString &rus, const QString &ukr);
 };
 
 } // namespace gui
