@@ -1,5 +1,5 @@
 # Front door of the build. `make test` is the one command a newcomer needs.
-.PHONY: all deps build test test-asan run bench fuzz format clean
+.PHONY: all deps build test test-asan run bench fuzz screenshots format clean
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -29,6 +29,13 @@ bench: build
 
 fuzz: deps
 	@bash scripts/fuzz
+
+# Every window and dialog rendered offscreen into build/screenshots/*.png.
+screenshots: build
+	@test -x build/src/gui/zepconv-screenshots || \
+	  { echo "screenshots: the window was not built (Qt 6 missing or ZEP_GUI=OFF)" >&2; exit 1; }
+	rm -rf build/screenshots
+	QT_QPA_PLATFORM=offscreen build/src/gui/zepconv-screenshots build/screenshots
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
