@@ -1,8 +1,9 @@
 #include "Cli.h"
+#include "Platform.h"
 
 #include <iostream>
 
 int main(int argc, char **argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return ZepMain(args, std::cout, std::cerr);
+  platform::PrepareConsole();
+  return ZepMain(platform::ProgramArguments(argc, argv), std::cout, std::cerr);
 }
