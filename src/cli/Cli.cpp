@@ -238,7 +238,7 @@ std::string Absolute(const std::string &p) {
 }
 
 std::string Extension(const std::string &path) {
-  const auto slash = path.rfind(platform::Separator);
+  const auto slash = path.find_last_of(platform::Separators);
   const auto dot = path.rfind('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
     return {};

@@ -1,4 +1,5 @@
 #include "Platform.h"
+#include "PlatformShared.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,41 +16,14 @@
 
 namespace platform {
 
-namespace {
+using detail::Injected;
 
-struct Injection {
-  Op op = Op::Any;
-  int countdown = -1;
-};
-Injection g_injection;
-
-// True when the injected failure fires for this call; sets errno then.
-bool Injected(Op op) {
-  if (g_injection.countdown < 0)
-    return false;
-  if (g_injection.op != Op::Any && g_injection.op != op)
-    return false;
-  if (g_injection.countdown > 0) {
-    --g_injection.countdown;
-    return false;
-  }
-  g_injection.countdown = -1;
-  errno = EIO;
-  return true;
-}
-
-} // namespace
-
-void InjectFailure(Op op, int countdown) {
-  g_injection = {op, countdown};
-}
-void ClearInjectedFailures() {
-  g_injection = {};
-}
-
-Handle Open(const std::string &path, OpenMode mode) {
-  return Open(path, mode, nullptr);
-}
+const int ErrNotFound = ENOENT;
+const int ErrBadHandle = EBADF;
+const int ErrTooBig = EFBIG;
+const int ErrInvalid = EINVAL;
+const int ErrIO = EIO;
+const char *const TempDirVariable = "TMPDIR";
 
 Handle Open(const std::string &path, OpenMode mode, int64_t *size) {
   if (Injected(Op::Open))
@@ -105,40 +79,20 @@ bool Close(Handle h) {
   return h >= 0 && ::close(h) == 0;
 }
 
-int64_t Read(Handle h, void *buf, int64_t count) {
-  if (Injected(Op::Read))
-    return -1;
-  char *p = static_cast<char *>(buf);
-  int64_t done = 0;
-  while (done < count) {
-    ssize_t n = ::read(h, p + done, static_cast<size_t>(count - done));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return -1;
-    }
-    if (n == 0)
-      break;
-    done += n;
-  }
-  return done;
+int64_t detail::ReadOnce(Handle h, void *buf, int64_t count) {
+  ssize_t n;
+  do {
+    n = ::read(static_cast<int>(h), buf, static_cast<size_t>(count));
+  } while (n < 0 && errno == EINTR);
+  return n;
 }
 
-bool Write(Handle h, const void *buf, int64_t count) {
-  if (Injected(Op::Write))
-    return false;
-  const char *p = static_cast<const char *>(buf);
-  int64_t done = 0;
-  while (done < count) {
-    ssize_t n = ::write(h, p + done, static_cast<size_t>(count - done));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    done += n;
-  }
-  return true;
+int64_t detail::WriteOnce(Handle h, const void *buf, int64_t count) {
+  ssize_t n;
+  do {
+    n = ::write(static_cast<int>(h), buf, static_cast<size_t>(count));
+  } while (n < 0 && errno == EINTR);
+  return n;
 }
 
 int64_t Seek(Handle h, int64_t pos) {
@@ -194,41 +148,6 @@ bool MakeDirs(const std::string &path) {
     errno = ec.value();
   }
   return DirExists(path);
-}
-
-bool CopyFile(const std::string &from, const std::string &to) {
-  Handle in = Open(from, OpenMode::Read);
-  if (in == InvalidHandle)
-    return false;
-  Handle out = Open(to, OpenMode::Create);
-  if (out == InvalidHandle) {
-    int e = errno;
-    Close(in);
-    errno = e;
-    return false;
-  }
-  std::vector<char> buf(1 << 16);
-  bool ok = true;
-  for (;;) {
-    int64_t n = Read(in, buf.data(), static_cast<int64_t>(buf.size()));
-    if (n < 0) {
-      ok = false;
-      break;
-    }
-    if (n == 0)
-      break;
-    if (!Write(out, buf.data(), n)) {
-      ok = false;
-      break;
-    }
-  }
-  int e = errno;
-  Close(in);
-  if (!Close(out))
-    ok = false;
-  if (!ok)
-    errno = e;
-  return ok;
 }
 
 bool SameFile(const std::string &a, const std::string &b) {
@@ -319,6 +238,19 @@ std::string CurrentDir() {
   return cwd;
 }
 
+bool SetCurrentDir(const std::string &path) {
+  return ::chdir(path.c_str()) == 0;
+}
+
+bool MarkHidden(const std::string &path) {
+  const size_t sep = path.find_last_not_of(Separator);
+  const size_t start = sep == std::string::npos ? 0 : path.find_last_of(Separator, sep) + 1;
+  if (start < path.size() && path[start] == '.')
+    return true;
+  errno = EINVAL;
+  return false;
+}
+
 std::string AbsolutePath(const std::string &path) {
   std::error_code ec;
   auto p = std::filesystem::absolute(path, ec);
@@ -350,6 +282,28 @@ std::string ErrorText(int code) {
   const char *s = ::strerror_r(code, buf, sizeof buf);
   return s ? std::string(s) : std::string();
 }
+
+bool GetEnv(const std::string &name, std::string &value) {
+  const char *v = std::getenv(name.c_str());
+  if (!v)
+    return false;
+  value = v;
+  return true;
+}
+
+bool SetEnv(const std::string &name, const std::string &value) {
+  return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
+bool UnsetEnv(const std::string &name) {
+  return ::unsetenv(name.c_str()) == 0;
+}
+
+std::vector<std::string> ProgramArguments(int argc, char **argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+void PrepareConsole() {} // terminals take the bytes as they are
 
 LocalTime LocalNow() {
   std::time_t now = std::time(nullptr);

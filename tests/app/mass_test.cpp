@@ -40,13 +40,13 @@ class MassTest : public AppTest {
 protected:
   void SetUp() override {
     AppTest::SetUp();
-    Src = Dir + "src/";
-    Dst = Dir + "dst/";
+    Src = Dir + "src" + platform::Separator;
+    Dst = Dir + "dst" + platform::Separator;
   }
   void Model(const std::string &rel, uint8_t kind, uint64_t seed,
              const char *edition = kSourceEdition) {
-    const std::string p = Src + rel;
-    ASSERT_TRUE(platform::MakeDirs(p.substr(0, p.rfind('/'))));
+    const std::string p = Src + platform::NativePath(rel);
+    ASSERT_TRUE(platform::MakeDirs(p.substr(0, p.find_last_of(platform::Separators))));
     if (kind == KindComposite) {
       CompositeSpec c;
       c.seed = seed;
@@ -94,10 +94,10 @@ TEST_F(MassTest, SelectionListsKindsInCodeOrderWithHeadersAndTickedFiles) {
   Model("x.BNPP", 6, 7);
   Model("x.BNP", 5, 8);
   const Selection sel = BuildSelection(*E, Src);
-  EXPECT_EQ(Paths(sel),
-            (std::vector<std::string>{"#1", Src + "a.IMS", Src + "c/b.IMS", "#3", Src + "p.imp",
-                                      "#5", Src + "x.BNP", "#6", Src + "x.BNPP", "#9",
-                                      Src + "b/a.RGF", "#11", Src + "z.IMK"}));
+  EXPECT_EQ(Paths(sel), (std::vector<std::string>{
+                            "#1", Src + "a.IMS", Src + platform::NativePath("c/b.IMS"), "#3",
+                            Src + "p.imp", "#5", Src + "x.BNP", "#6", Src + "x.BNPP", "#9",
+                            Src + platform::NativePath("b/a.RGF"), "#11", Src + "z.IMK"}));
   for (const auto &r : sel) {
     EXPECT_EQ(r.enabled, !r.header);
     EXPECT_EQ(r.ticked, !r.header);
@@ -375,7 +375,7 @@ TEST_F(MassTest, UntickedRowsAreSkippedAndKindsComeFromTheirHeader) {
 TEST_F(MassTest, TargetInsideTheSourceIsNotConvertedAgain) {
   Model("a.IMS", 1, 1);
   MassRequest req = Request(ExistingTarget::Ask);
-  req.targetFolder = Src + "out/";
+  req.targetFolder = Src + "out" + platform::Separator;
   ASSERT_EQ(MassConvert(*E, req).results.size(), 1u);
   // The converted file has edition 5-2.10.3 and is not listed by the next run.
   Answers = {true}; // replace the existing out/a.IMS

@@ -3,7 +3,6 @@
 #include "BlockBuilder.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "Platform.h"
 
@@ -12,11 +11,8 @@ void AppTest::SetUp() {
   ASSERT_FALSE(Dir.empty());
   SysTmp = Dir + "systmp";
   ASSERT_TRUE(platform::MakeDirs(SysTmp));
-  if (const char *t = std::getenv("TMPDIR")) {
-    HadTmp = true;
-    OldTmp = t;
-  }
-  setenv("TMPDIR", SysTmp.c_str(), 1);
+  HadTmp = platform::GetEnv(platform::TempDirVariable, OldTmp);
+  ASSERT_TRUE(platform::SetEnv(platform::TempDirVariable, SysTmp));
   Presenter = std::make_unique<ScopedPresenter>([this](const MsgRequest &r) {
     Shown.push_back(r);
     if (r.Kind == mk_YesNo || r.Kind == mk_Question) {
@@ -38,9 +34,9 @@ void AppTest::TearDown() {
   Presenter.reset();
   platform::ClearInjectedFailures();
   if (HadTmp)
-    setenv("TMPDIR", OldTmp.c_str(), 1);
+    platform::SetEnv(platform::TempDirVariable, OldTmp);
   else
-    unsetenv("TMPDIR");
+    platform::UnsetEnv(platform::TempDirVariable);
   EXPECT_TRUE(Answers.empty()) << "questions expected but not asked";
   platform::RemoveTree(Dir);
 }

@@ -1,0 +1,125 @@
+// The parts of the platform layer that are the same on every system: the
+// failure-injection seam and what is built from each side's own calls.
+#include "PlatformShared.h"
+
+#include <random>
+
+namespace platform {
+
+namespace {
+
+struct Injection {
+  Op op = Op::Any;
+  int countdown = -1;
+};
+Injection g_injection;
+
+} // namespace
+
+namespace detail {
+
+bool Injected(Op op) {
+  if (g_injection.countdown < 0)
+    return false;
+  if (g_injection.op != Op::Any && g_injection.op != op)
+    return false;
+  if (g_injection.countdown > 0) {
+    --g_injection.countdown;
+    return false;
+  }
+  g_injection.countdown = -1;
+  SetLastError(ErrIO);
+  return true;
+}
+
+std::string RandomName(int length) {
+  static std::mt19937 gen(std::random_device{}());
+  static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::uniform_int_distribution<int> pick(0, 35);
+  std::string s;
+  for (int i = 0; i < length; ++i)
+    s += letters[pick(gen)];
+  return s;
+}
+
+} // namespace detail
+
+Handle Open(const std::string &path, OpenMode mode) {
+  return Open(path, mode, nullptr);
+}
+
+int64_t Read(Handle h, void *buf, int64_t count) {
+  if (detail::Injected(Op::Read))
+    return -1;
+  char *p = static_cast<char *>(buf);
+  int64_t done = 0;
+  while (done < count) {
+    const int64_t n = detail::ReadOnce(h, p + done, count - done);
+    if (n < 0)
+      return -1;
+    if (n == 0)
+      break;
+    done += n;
+  }
+  return done;
+}
+
+bool Write(Handle h, const void *buf, int64_t count) {
+  if (detail::Injected(Op::Write))
+    return false;
+  const char *p = static_cast<const char *>(buf);
+  int64_t done = 0;
+  while (done < count) {
+    const int64_t n = detail::WriteOnce(h, p + done, count - done);
+    if (n < 0)
+      return false;
+    done += n;
+  }
+  return true;
+}
+
+void InjectFailure(Op op, int countdown) {
+  g_injection = {op, countdown};
+}
+void ClearInjectedFailures() {
+  g_injection = {};
+}
+
+bool CopyPlainFile(const std::string &from, const std::string &to) {
+  Handle in = Open(from, OpenMode::Read);
+  if (in == InvalidHandle)
+    return false;
+  Handle out = Open(to, OpenMode::Create);
+  if (out == InvalidHandle) {
+    const int e = LastError();
+    Close(in);
+    SetLastError(e);
+    return false;
+  }
+  std::vector<char> buf(1 << 16);
+  bool ok = true;
+  for (;;) {
+    const int64_t n = Read(in, buf.data(), static_cast<int64_t>(buf.size()));
+    if (n < 0) {
+      ok = false;
+      break;
+    }
+    if (n == 0)
+      break;
+    if (!Write(out, buf.data(), n)) {
+      ok = false;
+      break;
+    }
+  }
+  const int e = LastError();
+  Close(in);
+  if (!ok) {
+    Close(out);
+    SetLastError(e);
+    return false;
+  }
+  return Close(out); // a failure to close leaves its own reason
+
+}
+
+} // namespace platform
