@@ -17,17 +17,7 @@ using namespace samples;
 namespace {
 
 ModelSpec Small(uint8_t kind, uint64_t seed, const char *edition = kSourceEdition) {
-  ModelSpec m;
-  m.kind = kind;
-  m.seed = seed;
-  m.edition = edition;
-  m.innerRecords = 6;
-  m.innerMaxRecord = 200;
-  m.lf1Records = 1;
-  m.otherRecords = 1;
-  m.otherMaxRecord = 200;
-  m.boib.maxText = 10;
-  return m;
+  return SmallModelSpec(kind, seed, edition);
 }
 
 std::string Edition(const std::string &path) {
