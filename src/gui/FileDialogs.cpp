@@ -3,6 +3,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
+#include <QSplitter>
+#include <QTreeView>
 
 #include "DialogHooks.h"
 #include "FileSearch.h"
@@ -21,7 +24,16 @@ std::unique_ptr<QFileDialog> Dialog(QWidget *owner, const QString &title) {
   d->setWindowTitle(title);
   d->setOption(QFileDialog::DontUseNativeDialog);
   d->setWindowModality(Qt::ApplicationModal);
-  d->resize(760, 480); // room for long names and the date column
+  // Room for long names, the size, type and date columns, and the places at
+  // the left with their names whole.
+  d->resize(780, 480);
+  if (auto *split = d->findChild<QSplitter *>(QStringLiteral("splitter")))
+    split->setSizes({130, 650});
+  if (auto *list = d->findChild<QTreeView *>(QStringLiteral("treeView"))) {
+    const int widths[] = {300, 90, 90, 150};
+    for (int i = 0; i < 4; ++i)
+      list->header()->resizeSection(i, widths[i]);
+  }
   return d;
 }
 

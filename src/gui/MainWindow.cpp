@@ -345,8 +345,10 @@ void TFrmMain::Btn_SingleConvClick() {
       [this, source, target, kind, policy] {
         const ConvertOutcome outcome = Engine_->ConvertFile(source, target, kind, policy);
         const std::string closing = SingleClosingMessage(outcome);
-        if (!closing.empty())
+        if (!closing.empty()) {
+          OnWindowThread([this] { Progress->hide(); }); // the closing message stands alone
           ShowMessage(closing);
+        }
       },
       [this] { Btn_SingleConv->setEnabled(true); });
 }

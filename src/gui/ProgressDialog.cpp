@@ -65,6 +65,8 @@ void TProgress::FileStarts(size_t index, size_t total, const std::string &source
 
 void TProgress::FilesDone(size_t done) {
   Bar->setValue(static_cast<int>(done));
+  if (Bar->maximum() > 0 && Bar->value() >= Bar->maximum())
+    hide();
 }
 
 void TProgress::reject() {

@@ -26,7 +26,8 @@ public:
   void StartSingle(const std::string &source);
   // The file at `index` (from 0) of `total` starts.
   void FileStarts(size_t index, size_t total, const std::string &source);
-  // `done` files of the run are finished.
+  // `done` files of the run are finished; after the last one the dialog
+  // goes, so that the closing message stands alone.
   void FilesDone(size_t done);
 
   bool CancelRequested() const { return Cancelled_; }

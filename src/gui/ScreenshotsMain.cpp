@@ -6,7 +6,9 @@
 // under an X server.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -103,6 +105,24 @@ struct Sample {
   }
 };
 
+// Lets a file dialog list its folder, which its model reads in the background.
+void WaitForListing(QWidget &w) {
+  auto *d = qobject_cast<QFileDialog *>(&w);
+  auto *files = d ? d->findChild<QFileSystemModel *>() : nullptr;
+  if (!files)
+    return;
+  const auto listed = [&] {
+    const QModelIndex root = files->index(d->directory().absolutePath());
+    const QAbstractProxyModel *proxy = d->proxyModel();
+    return proxy ? proxy->rowCount(proxy->mapFromSource(root)) : files->rowCount(root);
+  };
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 3000 && listed() == 0)
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  QApplication::processEvents();
+}
+
 // The main window, shown by several pictures; it owns the one engine.
 std::shared_ptr<QWidget> Borrowed(QWidget &w) {
   return std::shared_ptr<QWidget>(&w, [](QWidget *) {});
@@ -152,7 +172,8 @@ std::vector<Shot> WindowShots(const Sample &s, TFrmMain &main) {
              nullptr, QStringLiteral("Папка с файлами программы ЗЕП-5 2.10.5 (откуда)"));
          d->setDirectory(QString::fromStdString(s.from));
          return std::shared_ptr<QWidget>(d.release());
-       }},
+       },
+       WaitForListing},
       {"open-dialog",
        [&s, &main] {
          auto d = MakeOpenDialog(nullptr, QStringLiteral("Открыть файл ЗЕП-5 редакции 2.10.5"),
@@ -162,7 +183,8 @@ std::vector<Shot> WindowShots(const Sample &s, TFrmMain &main) {
                                  });
          d->setDirectory(QString::fromStdString(s.from));
          return std::shared_ptr<QWidget>(d.release());
-       }},
+       },
+       WaitForListing},
   };
 }
 

@@ -518,28 +518,66 @@ private slots:
     QVERIFY(w.Progress->isHidden());
   }
 
-  // The window keeps painting while the worker runs, and nothing else can be
-  // started: the progress dialog is modal and the command button disabled.
-  void whileWorkRunsTheWindowIsBlockedButAlive() {
+  // While the worker runs nothing else can be started: the progress dialog
+  // is modal and the command button disabled; the progress goes before the
+  // closing message.
+  void whileWorkRunsTheWindowIsBlocked() {
     Tree t;
     t.Model("a.IMS", 1, 1);
+    t.Damaged("b.IMS");
+    t.Model("c.IMS", 1, 3);
     TFrmMain w;
     w.show();
     w.SetFolders(t.src, t.dst);
     w.ChkBx_MassSel->setChecked(false);
-    bool sawBusy = false;
+    bool blockedAtTheQuestion = false, goneAtTheEnd = false;
     ScopedPresenter answers([&](const MsgRequest &r) {
-      if (r.Text.starts_with("Преобразование завершено !"))
-        OnWindowThread([&] {
-          sawBusy = w.Busy() && !w.Btn_MassConv->isEnabled() && w.Progress->isVisible() &&
-                    w.Progress->isModal();
-        });
-      return 0;
+      OnWindowThread([&] {
+        if (r.Text == "Прервать преобразование?")
+          blockedAtTheQuestion = w.Busy() && !w.Btn_MassConv->isEnabled() &&
+                                 w.Progress->isVisible() && w.Progress->isModal() &&
+                                 w.Progress->Bar->value() == 2 && w.Progress->Bar->maximum() == 3;
+        if (r.Text.starts_with("Преобразование завершено !"))
+          goneAtTheEnd = w.Busy() && w.Progress->isHidden();
+      });
+      return 0; // go on
     });
     QVERIFY(RunCommand(w, w.Btn_MassConv));
-    QVERIFY(sawBusy);
+    QVERIFY(blockedAtTheQuestion);
+    QVERIFY(goneAtTheEnd);
     QVERIFY(!w.Busy());
-    QVERIFY(w.Progress->isHidden());
+    QVERIFY(w.Btn_MassConv->isEnabled());
+    QCOMPARE(Tree::Files(t.dst), (std::vector<std::string>{"a.IMS", "c.IMS"}));
+  }
+
+  // One file shows a busy bar naming it, without Cancel (a file under way
+  // is never cut short); it goes before the closing message.
+  void singleFileShowsABusyIndicator() {
+    Tree t;
+    const std::string source = t.Model("x.IMS", 1, 1);
+    platform::MakeDirs(t.dst);
+    samples::WriteFileBytes(t.dst + "x.IMS", "old");
+    TFrmMain w;
+    w.show();
+    w.ED_SelFile_From->setText(Str(source));
+    w.ED_SelFile_To->setText(Str(t.dst + "x.IMS"));
+    w.ChkBx_MakeBakSingle->setChecked(false); // asks "Заменить файл?"
+    bool busy = false, goneAtTheEnd = false;
+    ScopedPresenter answers([&](const MsgRequest &r) {
+      OnWindowThread([&] {
+        if (r.Kind == mk_YesNo)
+          busy = w.Progress->isVisible() && w.Progress->Bar->maximum() == 0 &&
+                 w.Progress->Btn_Cancel->isHidden() && !w.Btn_SingleConv->isEnabled() &&
+                 w.Progress->Current->toolTip() == Str(source);
+        if (r.Text == "Преобразование завершено.")
+          goneAtTheEnd = w.Progress->isHidden();
+      });
+      return 1;
+    });
+    QVERIFY(RunCommand(w, w.Btn_SingleConv));
+    QVERIFY(busy);
+    QVERIFY(goneAtTheEnd);
+    QVERIFY(w.Btn_SingleConv->isEnabled());
   }
 
   // --- The presenter across threads ------------------------------------------------------
