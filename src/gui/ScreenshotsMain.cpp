@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
@@ -152,6 +153,19 @@ std::vector<Shot> WindowShots(const Sample &s, TFrmMain &main) {
            sel[4].ticked = false; // one file unticked
          d->Fill(sel);
          return d;
+       }},
+      {"icon",
+       [] {
+         auto l = std::make_shared<QLabel>();
+         l->setWindowTitle(QStringLiteral("zepconv"));
+         QPixmap both(256 + 16 + 64, 256);
+         both.fill(Qt::white);
+         QPainter p(&both);
+         p.drawPixmap(0, 0, QApplication::windowIcon().pixmap(256, 256));
+         p.drawPixmap(256 + 16, 192, QApplication::windowIcon().pixmap(64, 64));
+         p.end();
+         l->setPixmap(both);
+         return l;
        }},
       {"progress",
        [&s] {
