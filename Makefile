@@ -1,5 +1,5 @@
 # Front door of the build. `make test` is the one command a newcomer needs.
-.PHONY: all deps build test test-asan test-windows dist-windows run bench fuzz screenshots format clean
+.PHONY: all deps build test test-asan test-windows dist-windows run bench fuzz screenshots package format clean
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -46,6 +46,10 @@ screenshots: build
 	  { echo "screenshots: the window was not built (Qt 6 missing or ZEP_GUI=OFF)" >&2; exit 1; }
 	rm -rf build/screenshots
 	QT_QPA_PLATFORM=offscreen build/src/gui/zepconv-screenshots build/screenshots
+
+# A Debian package of the command and the window in build/ (zepconv_VERSION_ARCH.deb).
+package: build
+	cd build && cpack -G DEB
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

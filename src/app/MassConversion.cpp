@@ -12,6 +12,19 @@ namespace {
 const std::string SameFolderMessage =
     "Папки \"Откуда\" и \"Куда\" совпадают.\nПреобразование \"сам в себя\" невозможно!";
 const std::string AbortQuestion = "Прервать преобразование?";
+const std::string CancelledMessage = "Отменено пользователем";
+
+// "Преобразование завершено !", with the counts on a second line when `counts`.
+std::string ClosingText(const MassReport &report, bool counts) {
+  std::string text = "Преобразование завершено !";
+  if (counts) {
+    text += "\nПреобразовано файлов: " + std::to_string(report.converted()) +
+            ", с ошибкой: " + std::to_string(report.failed());
+    if (!report.skipped.empty())
+      text += ", не удалось прочитать: " + std::to_string(report.skipped.size());
+  }
+  return text;
+}
 
 } // namespace
 
@@ -90,9 +103,12 @@ bool PrepareMassConversion(const Selection &sel, const std::string &sourceFolder
 
 std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
                                           bool askAfterFailure, const MassResultHook &onResult,
-                                          const MassStartHook &onStart) {
+                                          const MassStartHook &onStart,
+                                          const MassStopHook &shouldStop) {
   std::vector<MassResult> results;
   for (size_t i = 0; i < plan.size(); ++i) {
+    if (shouldStop && shouldStop())
+      break;
     const PlannedFile &f = plan[i];
     if (onStart)
       onStart(f, i, plan.size());
@@ -130,12 +146,15 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
   std::vector<PlannedFile> plan;
   if ((req.select && !req.select(sel)) ||
       !PrepareMassConversion(sel, req.sourceFolder, req.targetFolder, req.policy, plan)) {
-    ShowMessage("Отменено пользователем");
+    ShowMessage(CancelledMessage);
     report.status = MassStatus::Cancelled;
     return report;
   }
-  report.results = RunMassConversion(engine, plan, req.askAfterFailure, req.onResult, req.onStart);
-  ShowMessage("Преобразование завершено !");
-  report.status = MassStatus::Done;
+  bool stopped = false;
+  const MassStopHook stop = [&] { return stopped = req.shouldStop && req.shouldStop(); };
+  report.results =
+      RunMassConversion(engine, plan, req.askAfterFailure, req.onResult, req.onStart, stop);
+  report.status = stopped ? MassStatus::Stopped : MassStatus::Done;
+  ShowMessage(stopped ? CancelledMessage : ClosingText(report, req.closingCounts));
   return report;
 }

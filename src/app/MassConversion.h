@@ -84,19 +84,24 @@ struct MassResult {
 using MassStartHook = std::function<void(const PlannedFile &, size_t index, size_t total)>;
 using MassResultHook = std::function<void(const MassResult &)>;
 
+// Asked before each file of a run; true ends the run before that file.
+using MassStopHook = std::function<bool()>;
+
 // Converts every planned file with ConvertFile. After a failure or refusal,
 // when `askAfterFailure`, AskYesNo("Прервать преобразование?"): Yes stops the
 // run. `onStart` and `onResult`, when given, see each file as it starts and
-// each result as it comes.
+// each result as it comes; `shouldStop`, when given, is asked before each file.
 std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
                                           bool askAfterFailure, const MassResultHook &onResult,
-                                          const MassStartHook &onStart = {});
+                                          const MassStartHook &onStart = {},
+                                          const MassStopHook &shouldStop = {});
 
 enum class MassStatus {
   SameFolder,   // source and target folders are equal: nothing searched
   NothingFound, // no file of edition 2.10.5 in the tree
   Cancelled,    // the selection was cancelled, or "Прервать" during the questions
   Done,         // the run took place (some files may have failed)
+  Stopped,      // the run was stopped between two files by `shouldStop`
 };
 
 struct MassReport {
@@ -116,10 +121,17 @@ struct MassRequest {
   std::function<bool(Selection &)> select;
   MassStartHook onStart;
   MassResultHook onResult;
+  // Asked before each file of the run (the window's Cancel): true ends the run
+  // there, the file under way having finished, with "Отменено пользователем".
+  MassStopHook shouldStop;
+  // The closing "Преобразование завершено !" gets a second line with the
+  // counts (the window, which prints no line per file).
+  bool closingCounts = false;
 };
 
 // The whole mass command: the same-folder refusal, the selection, the
 // questions and the run, with their final messages ("Не найдено ни одного
-// файла", "Отменено пользователем", "Преобразование завершено !"). What
+// файла", "Отменено пользователем", "Преобразование завершено !"; a run
+// stopped by `shouldStop` also ends with "Отменено пользователем"). What
 // could not be looked at is in the report's `skipped`, whatever the status.
 MassReport MassConvert(Engine &engine, const MassRequest &request);

@@ -24,6 +24,7 @@ namespace {
 struct Options {
   std::string kind;
   bool replace = false, copy = false, list = false, json = false, quiet = false;
+  bool noDamaged = false;     // sample: leave out the damaged file
   std::string source, target; // convert: files; mass: folders
   std::string file;           // info, verify; sample: the folder
 };
@@ -106,6 +107,8 @@ void SetUp(Commands &c, Options &o) {
 
   c.sample = app.add_subcommand("sample", "Write a tree of sample files of edition 2.10.5");
   c.sample->add_option("DIR", o.file, "Where the tree goes")->required();
+  c.sample->add_flag("--no-damaged", o.noDamaged,
+                     "Leave out the damaged file, so that every listed file converts");
   c.sample->footer("Writes synthetic files of edition 2.10.5 below DIR: every kind in nested\n"
                    "folders, plus files a mass conversion passes over (another edition, hidden,\n"
                    "other extensions) and one damaged file it reports.");
@@ -396,7 +399,9 @@ const char *RoleText(samples::SampleRole r) {
 int Sample(const Options &o, std::ostream &out, std::ostream &err) {
   const std::string dir = FolderText(Absolute(o.file));
   try {
-    for (const auto &e : samples::WriteSampleTree(dir))
+    samples::SampleTreeOptions tree;
+    tree.damaged = !o.noDamaged;
+    for (const auto &e : samples::WriteSampleTree(dir, tree))
       out << RoleText(e.role) << ": " << OneLine(dir + e.path) << "\n";
   } catch (const std::exception &e) {
     err << "zepconv: " << e.what() << "\n";

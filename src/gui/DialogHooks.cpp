@@ -12,9 +12,33 @@ AnswerQueue<int, ViewerRequest> &ViewerAnswers() {
   return queue;
 }
 
+AnswerQueue<std::string, std::string> &FolderAnswers() {
+  static AnswerQueue<std::string, std::string> queue;
+  return queue;
+}
+
+AnswerQueue<std::string, FileDialogRequest> &OpenFileAnswers() {
+  static AnswerQueue<std::string, FileDialogRequest> queue;
+  return queue;
+}
+
+AnswerQueue<std::string, FileDialogRequest> &SaveFileAnswers() {
+  static AnswerQueue<std::string, FileDialogRequest> queue;
+  return queue;
+}
+
+AnswerQueue<SelectionAnswer, Selection> &SelectionAnswers() {
+  static AnswerQueue<SelectionAnswer, Selection> queue;
+  return queue;
+}
+
 void ResetDialogHooks() {
   MessageAnswers().Reset();
   ViewerAnswers().Reset();
+  FolderAnswers().Reset();
+  OpenFileAnswers().Reset();
+  SaveFileAnswers().Reset();
+  SelectionAnswers().Reset();
 }
 
 } // namespace gui

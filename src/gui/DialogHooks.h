@@ -7,11 +7,13 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "MassConversion.h"
 #include "Messages.h"
 
 namespace gui {
@@ -68,6 +70,28 @@ struct ViewerRequest {
   std::string WarFile;
 };
 AnswerQueue<int, ViewerRequest> &ViewerAnswers();
+
+// The folder dialog: the answer is the chosen folder, empty for cancel; the
+// record is the dialog's title.
+AnswerQueue<std::string, std::string> &FolderAnswers();
+
+// The open and save dialogs of a file: the answer is the chosen name, empty
+// for cancel.
+struct FileDialogRequest {
+  std::string Title;
+  std::string Folder; // where it opens; empty: where it opened last
+  std::string Name;   // the file name it proposes
+  std::string Filter; // its one filter entry, "description (*.EXT)"
+};
+AnswerQueue<std::string, FileDialogRequest> &OpenFileAnswers();
+AnswerQueue<std::string, FileDialogRequest> &SaveFileAnswers();
+
+// The selection dialog: the answer acts on the filled dialog (ticks rows,
+// presses its buttons) and returns true for OK; the record is the selection
+// as it was offered. A dialog without an answer is cancelled.
+class TFrmChkSel;
+using SelectionAnswer = std::function<bool(TFrmChkSel &)>;
+AnswerQueue<SelectionAnswer, Selection> &SelectionAnswers();
 
 // Resets every queue.
 void ResetDialogHooks();

@@ -1,13 +1,22 @@
-// zepconv-screenshots: renders every look of the message dialog and the text
-// viewer to PNG files (run with QT_QPA_PLATFORM=offscreen by `make
-// screenshots`), or with --show NAME opens one of them for real and prints
-// the answer, for trying the dialogs under an X server.
+// zepconv-screenshots: renders the main window's pages, the selection dialog
+// over a sample tree, the progress and file dialogs, and every look of the
+// message dialog and the text viewer to PNG files (run with
+// QT_QPA_PLATFORM=offscreen by `make screenshots`), or with --show NAME opens
+// one of the dialogs for real and prints the answer, for trying the dialogs
+// under an X server.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -16,12 +25,20 @@
 #include <string>
 #include <vector>
 
+#include "Application.h"
 #include "BilingualControls.h"
 #include "BilingualText.h"
+#include "FileDialogs.h"
+#include "FileSearch.h"
 #include "GuiFonts.h"
+#include "MainWindow.h"
+#include "MassConversion.h"
 #include "MessageDialog.h"
 #include "Messages.h"
 #include "Platform.h"
+#include "ProgressDialog.h"
+#include "SampleTree.h"
+#include "SelectionDialog.h"
 #include "TextViewer.h"
 #include "WindowPresenter.h"
 
@@ -30,8 +47,8 @@ using namespace gui;
 namespace {
 
 struct Shot {
-  using Make = std::function<std::unique_ptr<QDialog>()>;
-  using Click = std::function<void(QDialog &)>;
+  using Make = std::function<std::shared_ptr<QWidget>()>;
+  using Click = std::function<void(QWidget &)>;
   Shot(const char *n, Make m, Click a = {}, bool rus = false)
       : name(n), make(std::move(m)), afterShow(std::move(a)), russian(rus) {}
   const char *name;
@@ -66,18 +83,123 @@ struct Protocols {
   }
 };
 
-std::unique_ptr<QDialog> Message(EMsgKind kind, bool normal, const std::string &text) {
+std::unique_ptr<QWidget> Message(EMsgKind kind, bool normal, const std::string &text) {
   auto d = std::make_unique<TDMessages>(nullptr, kind, normal);
   d->Text = text;
   return d;
 }
 
-std::unique_ptr<QDialog> Box(QMessageBox::Icon icon, const char *title, const char *text,
+std::unique_ptr<QWidget> Box(QMessageBox::Icon icon, const char *title, const char *text,
                              QMessageBox::StandardButtons buttons) {
   auto box = std::make_unique<QMessageBox>(icon, QString::fromUtf8(title), QString::fromUtf8(text),
                                            buttons);
   box->setTextFormat(Qt::PlainText);
   return box;
+}
+
+// A sample tree of edition-2.10.5 files, written once under the output folder.
+struct Sample {
+  std::string from, to;
+  explicit Sample(const std::string &dir) : from(dir + "sample/"), to(dir + "sample-out/") {
+    if (!platform::DirExists(from))
+      samples::WriteSampleTree(from);
+  }
+};
+
+// Lets a file dialog list its folder, which its model reads in the background.
+void WaitForListing(QWidget &w) {
+  auto *d = qobject_cast<QFileDialog *>(&w);
+  auto *files = d ? d->findChild<QFileSystemModel *>() : nullptr;
+  if (!files)
+    return;
+  const auto listed = [&] {
+    const QModelIndex root = files->index(d->directory().absolutePath());
+    const QAbstractProxyModel *proxy = d->proxyModel();
+    return proxy ? proxy->rowCount(proxy->mapFromSource(root)) : files->rowCount(root);
+  };
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 3000 && listed() == 0)
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  QApplication::processEvents();
+}
+
+// The main window, shown by several pictures; it owns the one engine.
+std::shared_ptr<QWidget> Borrowed(QWidget &w) {
+  return std::shared_ptr<QWidget>(&w, [](QWidget *) {});
+}
+
+// The pages of the main window, its selection dialog over the sample tree,
+// its progress and its file dialogs.
+std::vector<Shot> WindowShots(const Sample &s, TFrmMain &main) {
+  return {
+      {"main-mass",
+       [&s, &main] {
+         main.SetFolders(s.from, s.to);
+         return Borrowed(main);
+       }},
+      {"main-single",
+       [&s, &main] {
+         main.PageControl1->setCurrentIndex(1);
+         main.ED_SelFile_From->setText(QString::fromStdString(s.from + "Сметы/объект 1/смета.IMS"));
+         main.ED_SelFile_To->setText(QString::fromStdString(s.to + "Сметы/объект 1/смета.IMS"));
+         return Borrowed(main);
+       }},
+      {"selection",
+       [&s, &main] {
+         auto d = std::make_shared<TFrmChkSel>();
+         Selection sel = BuildSelection(main.Conversion(), s.from);
+         if (sel.size() > 4)
+           sel[4].ticked = false; // one file unticked
+         d->Fill(sel);
+         return d;
+       }},
+      {"icon",
+       [] {
+         auto l = std::make_shared<QLabel>();
+         l->setWindowTitle(QStringLiteral("zepconv"));
+         QPixmap both(256 + 16 + 64, 256);
+         both.fill(Qt::white);
+         QPainter p(&both);
+         p.drawPixmap(0, 0, QApplication::windowIcon().pixmap(256, 256));
+         p.drawPixmap(256 + 16, 192, QApplication::windowIcon().pixmap(64, 64));
+         p.end();
+         l->setPixmap(both);
+         return l;
+       }},
+      {"progress",
+       [&s] {
+         auto d = std::make_shared<TProgress>(nullptr);
+         d->StartMass();
+         d->FileStarts(4, 14, s.from + "Сметы/объект 1/этап/смета2.ims");
+         return d;
+       }},
+      {"progress-single",
+       [&s] {
+         auto d = std::make_shared<TProgress>(nullptr);
+         d->StartSingle(s.from + "Сметы/объект 1/смета.IMS");
+         return d;
+       }},
+      {"folder-dialog",
+       [&s] {
+         auto d = MakeFolderDialog(
+             nullptr, QStringLiteral("Папка с файлами программы ЗЕП-5 2.10.5 (откуда)"));
+         d->setDirectory(QString::fromStdString(s.from));
+         return std::shared_ptr<QWidget>(d.release());
+       },
+       WaitForListing},
+      {"open-dialog",
+       [&s, &main] {
+         auto d = MakeOpenDialog(nullptr, QStringLiteral("Открыть файл ЗЕП-5 редакции 2.10.5"),
+                                 QStringLiteral("Информационная Модель Сметной Стоимости (*.IMS)"),
+                                 QStringLiteral("*.IMS"), [&main](const std::string &path) {
+                                   return main.Conversion().IsSourceEdition(path);
+                                 });
+         d->setDirectory(QString::fromStdString(s.from));
+         return std::shared_ptr<QWidget>(d.release());
+       },
+       WaitForListing},
+  };
 }
 
 std::vector<Shot> Shots(const Protocols &p) {
@@ -117,7 +239,7 @@ std::vector<Shot> Shots(const Protocols &p) {
          d->HasLog = true;
          d->ErrFile = p.errors;
          d->WarFile = p.warnings;
-         return std::unique_ptr<QDialog>(std::move(d));
+         return std::unique_ptr<QWidget>(std::move(d));
        }},
       {"long-text", [longText] { return Message(mk_Warning, true, longText); }},
       {"left-aligned",
@@ -140,16 +262,16 @@ std::vector<Shot> Shots(const Protocols &p) {
          auto v = std::make_unique<TViewPrt>();
          v->ErrFile = p.errors;
          v->WarFile = p.warnings;
-         return std::unique_ptr<QDialog>(std::move(v));
+         return std::unique_ptr<QWidget>(std::move(v));
        }},
       {"viewer-warnings",
        [&p] {
          auto v = std::make_unique<TViewPrt>();
          v->ErrFile = p.errors;
          v->WarFile = p.warnings;
-         return std::unique_ptr<QDialog>(std::move(v));
+         return std::unique_ptr<QWidget>(std::move(v));
        },
-       [](QDialog &d) { static_cast<TViewPrt &>(d).kWar->click(); }},
+       [](QWidget &d) { static_cast<TViewPrt &>(d).kWar->click(); }},
       {"box-info",
        [] {
          return Box(QMessageBox::NoIcon, "zepconv", "Преобразование завершено.", QMessageBox::Ok);
@@ -170,7 +292,7 @@ void SetRussian(bool russian) {
 
 // The window as a window manager would frame it: a caption bar with the
 // title over the client area, so that the title can be checked too.
-QImage Framed(QDialog &d) {
+QImage Framed(QWidget &d) {
   const QPixmap client = d.grab();
   const qreal dpr = client.devicePixelRatio();
   const int bar = TDMessages::DesignFrameHeight;
@@ -191,11 +313,17 @@ QImage Framed(QDialog &d) {
 
 int Render(const QString &dir) {
   QDir().mkpath(dir + QStringLiteral("/protocols"));
-  const Protocols p(QDir(dir).absolutePath().toStdString() + "/protocols/");
+  const std::string root = QDir(dir).absolutePath().toStdString() + "/";
+  const Protocols p(root + "protocols/");
+  const Sample sample(root);
+  TFrmMain main;
+  std::vector<Shot> shots = WindowShots(sample, main);
+  for (Shot &s : Shots(p))
+    shots.push_back(std::move(s));
   int failed = 0;
-  for (const Shot &s : Shots(p)) {
+  for (const Shot &s : shots) {
     SetRussian(s.russian);
-    std::unique_ptr<QDialog> d = s.make();
+    std::shared_ptr<QWidget> d = s.make();
     d->show();
     QApplication::processEvents();
     if (s.afterShow) {
@@ -224,14 +352,14 @@ int ShowOne(const QString &name) {
     ~Cleanup() { platform::RemoveTree(dir); }
   } cleanup{dir};
   const Protocols p(dir);
-  InstallWindowPresenter();
   for (const Shot &s : Shots(p)) {
     if (name != QLatin1String(s.name))
       continue;
     SetRussian(s.russian);
-    std::unique_ptr<QDialog> d = s.make();
+    std::shared_ptr<QWidget> w = s.make();
+    auto *d = static_cast<QDialog *>(w.get()); // every look of Shots is a dialog
     const int result = d->exec();
-    if (auto *m = dynamic_cast<TDMessages *>(d.get()))
+    if (auto *m = dynamic_cast<TDMessages *>(d))
       std::printf("result %d answer %d ask %d\n", result, m->Answer, m->Ask->isChecked() ? 1 : 0);
     else
       std::printf("result %d\n", result);
@@ -246,6 +374,7 @@ int ShowOne(const QString &name) {
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
+  SetUpApplication(app);
   const QStringList args = QApplication::arguments();
   if (args.size() == 3 && args[1] == QLatin1String("--show"))
     return ShowOne(args[2]);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 
 #include "BilingualControls.h"
 #include "DialogHooks.h"
@@ -68,8 +69,21 @@ int ShowRequest(const MsgRequest &r) {
   }
 }
 
+void OnWindowThread(const std::function<void()> &f) {
+  QCoreApplication *app = QCoreApplication::instance();
+  if (!app || QThread::currentThread() == app->thread()) {
+    f();
+    return;
+  }
+  QMetaObject::invokeMethod(app, f, Qt::BlockingQueuedConnection);
+}
+
 void InstallWindowPresenter() {
-  SetPresenter(ShowRequest);
+  SetPresenter([](const MsgRequest &r) {
+    int answer = 0;
+    OnWindowThread([&] { answer = ShowRequest(r); });
+    return answer;
+  });
 }
 
 } // namespace gui

@@ -192,6 +192,20 @@ BoibSample BuildBoibRecord(const BoibSpec &shape) {
   return b;
 }
 
+ModelSpec SmallModelSpec(uint8_t kind, uint64_t seed, const std::string &edition) {
+  ModelSpec m;
+  m.kind = kind;
+  m.seed = seed;
+  m.edition = edition;
+  m.innerRecords = 6;
+  m.innerMaxRecord = 200;
+  m.lf1Records = 1;
+  m.otherRecords = 1;
+  m.otherMaxRecord = 200;
+  m.boib.maxText = 10;
+  return m;
+}
+
 bool KindHasBoib(uint8_t kind) {
   return kind == 1 || kind == 2 || kind == 11 || kind == 4;
 }

@@ -17,17 +17,7 @@ using namespace samples;
 namespace {
 
 ModelSpec Small(uint8_t kind, uint64_t seed, const char *edition = kSourceEdition) {
-  ModelSpec m;
-  m.kind = kind;
-  m.seed = seed;
-  m.edition = edition;
-  m.innerRecords = 6;
-  m.innerMaxRecord = 200;
-  m.lf1Records = 1;
-  m.otherRecords = 1;
-  m.otherMaxRecord = 200;
-  m.boib.maxText = 10;
-  return m;
+  return SmallModelSpec(kind, seed, edition);
 }
 
 std::string Edition(const std::string &path) {
@@ -293,6 +283,42 @@ TEST_F(MassTest, AfterAFailureTheAnswerDecidesWhetherTheRunGoesOn) {
     EXPECT_EQ(platform::FileExists(Dst + "c.IMS"), !abort);
     EXPECT_EQ(Texts().back(), "Преобразование завершено !");
     EXPECT_NE(std::find(Texts().begin(), Texts().end(), "Прервать преобразование?"), Texts().end());
+  }
+}
+
+// The window's Cancel: asked before each file, it ends the run there; the
+// files before it stay converted and nothing of the others is written.
+TEST_F(MassTest, AStopRequestEndsTheRunBeforeTheNextFile) {
+  Model("a.IMS", 1, 1);
+  Model("b.IMS", 1, 2);
+  Model("c.IMS", 1, 3);
+  MassRequest req = Request(ExistingTarget::Ask);
+  int asked = 0;
+  req.shouldStop = [&] { return ++asked == 2; }; // pressed while a.IMS converts
+  const MassReport rep = MassConvert(*E, req);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(rep.status, MassStatus::Stopped);
+  ASSERT_EQ(rep.results.size(), 1u);
+  EXPECT_TRUE(rep.results[0].ok());
+  EXPECT_EQ(Edition(Dst + "a.IMS"), kConvertedEdition);
+  EXPECT_EQ(FilesIn(Dst), std::vector<std::string>{"a.IMS"});
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Отменено пользователем"});
+}
+
+TEST_F(MassTest, TheClosingMessageCarriesTheCountsWhenAsked) {
+  Model("a.IMS", 1, 1);
+  Damaged("b.IMS");
+  Model("c.IMS", 1, 3);
+  for (bool counts : {false, true}) {
+    platform::RemoveTree(Dst);
+    Shown.clear();
+    MassRequest req = Request(ExistingTarget::Copy);
+    req.askAfterFailure = false;
+    req.closingCounts = counts;
+    MassConvert(*E, req);
+    EXPECT_EQ(Texts().back(), counts ? "Преобразование завершено !\n"
+                                       "Преобразовано файлов: 2, с ошибкой: 1"
+                                     : "Преобразование завершено !");
   }
 }
 

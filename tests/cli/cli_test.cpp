@@ -513,3 +513,10 @@ TEST_F(CliTest, SampleWritesTheTree) {
   EXPECT_NE(out.find("damaged: "), std::string::npos);
   EXPECT_TRUE(platform::FileExists(dir_ + "tree/zero.IMS"));
 }
+
+TEST_F(CliTest, SampleWithoutTheDamagedFileConvertsWhole) {
+  EXPECT_EQ(Run({"sample", "--no-damaged", dir_ + "tree"}), ExitOk) << err;
+  EXPECT_EQ(out.find("damaged: "), std::string::npos) << out;
+  EXPECT_EQ(Run({"mass", dir_ + "tree", dir_ + "out"}), ExitOk) << out << err;
+  EXPECT_EQ(out.find("failed: "), std::string::npos) << out;
+}
