@@ -2,6 +2,8 @@
 // target folders and dispatch by kind.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "AppFixture.h"
 #include "Conversion.h"
 #include "Expected.h"
@@ -17,6 +19,13 @@ const std::string SelfText =
 std::string EditionText(const std::string &source) {
   return "Ошибка!\nФайл " + source +
          "\nимеет неверный шифр редакции\nТребуется файл редакции 2.10.5";
+}
+
+// A system error code as the "[Win=XXXXXXXX]" of a message writes it.
+std::string Hex8(int code) {
+  char buf[9];
+  std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(code));
+  return buf;
 }
 
 std::string FailText(const std::string &source) {
@@ -252,13 +261,13 @@ TEST_F(ConvertFileTest, OutcomeTellsRefusalFromFailureWithTheReason) {
       {"other edition", Path("o.IMS"), Path("t2.IMS"), ConvertStatus::Refused,
        Refusal::OtherEdition, EditionText(Path("o.IMS")), ""},
       {"missing source", Path("missing.IMS"), Path("t2.IMS"), ConvertStatus::Refused,
-       Refusal::NoSource, "No such file or directory", ""},
+       Refusal::NoSource, platform::ErrorText(platform::ErrNotFound), ""},
       {"folder as source", Path("folder.IMS"), Path("t2.IMS"), ConvertStatus::Refused,
        Refusal::NoSource, "это папка, а не файл", ""},
       {"composite given as a model", Path("c.IMP"), Path("t2.IMS"), ConvertStatus::Failed,
        Refusal::None, "*", "Преобразование завершено с ошибкой!"},
       {"target folder is a file", Path("s.IMS"), Path("plain/t.IMS"), ConvertStatus::Failed,
-       Refusal::None, Path("plain/t.IMS") + ": Not a directory",
+       Refusal::None, Path("plain/t.IMS") + ": " + platform::ErrorText(testfs::FileAsFolder),
        "Преобразование завершено с ошибкой!"},
   };
   for (const Case &c : cases) {
@@ -290,7 +299,8 @@ TEST_F(ConvertFileTest, FailuresNeverEscape) {
   ASSERT_EQ(Shown.size(), 2u);
   EXPECT_EQ(Shown[0].Kind, mk_Error);
   // The error names the user's target, never the temporary name it is written under.
-  EXPECT_EQ(Shown[0].Text, Path("plain/t.IMP") + "#(Not a directory[Win=00000014])");
+  EXPECT_EQ(Shown[0].Text, Path("plain/t.IMP") + "#(" + platform::ErrorText(testfs::FileAsFolder) +
+                               "[Win=" + Hex8(testfs::FileAsFolder) + "])");
   EXPECT_EQ(Shown[1].Text, FailText(Path("c.IMP")));
 
   Shown.clear();

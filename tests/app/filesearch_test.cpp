@@ -136,11 +136,11 @@ TEST_F(FileSearchTest, MissingFolderFindsNothing) {
 TEST_F(FileSearchTest, TreeFilesReportFoldersThatCannotBeListed) {
   std::vector<std::string> list;
   std::vector<UnreadableFolder> unreadable;
-  GetTreeFiles(root_ + "nope/", list, &unreadable);
+  GetTreeFiles(P("nope/"), list, &unreadable);
   EXPECT_TRUE(list.empty());
   ASSERT_EQ(unreadable.size(), 1u);
-  EXPECT_EQ(unreadable[0].path, root_ + "nope/");
-  EXPECT_EQ(unreadable[0].reason, "No such file or directory");
+  EXPECT_EQ(unreadable[0].path, P("nope/"));
+  EXPECT_EQ(unreadable[0].reason, platform::ErrorText(testfs::NoFolder));
 
   if (DeepTree::Unsupported)
     GTEST_SKIP() << DeepTree::Unsupported;

@@ -122,7 +122,8 @@ TEST_F(MassTest, ConvertsTheTreeIntoTheSameRelativePlaces) {
   Model("a.IMS", 1, 1);
   Model("d/e/f.BNPM", 8, 2);
   Model("p.IMP", 3, 3);
-  const std::string before = ReadFileBytes(Src + "d/e/f.BNPM");
+  const std::string deep = Src + platform::NativePath("d/e/f.BNPM");
+  const std::string before = ReadFileBytes(deep);
   std::vector<MassResult> seen;
   std::vector<std::string> events;
   MassRequest req = Request(ExistingTarget::Ask);
@@ -139,8 +140,7 @@ TEST_F(MassTest, ConvertsTheTreeIntoTheSameRelativePlaces) {
   EXPECT_EQ(seen.size(), 3u);
   EXPECT_EQ(events, (std::vector<std::string>{"start 0/3 " + Src + "a.IMS", "done " + Src + "a.IMS",
                                               "start 1/3 " + Src + "p.IMP", "done " + Src + "p.IMP",
-                                              "start 2/3 " + Src + "d/e/f.BNPM",
-                                              "done " + Src + "d/e/f.BNPM"}));
+                                              "start 2/3 " + deep, "done " + deep}));
   EXPECT_EQ(rep.converted(), 3);
   EXPECT_TRUE(rep.skipped.empty());
   EXPECT_EQ(rep.failed(), 0);
@@ -152,7 +152,8 @@ TEST_F(MassTest, ConvertsTheTreeIntoTheSameRelativePlaces) {
   EXPECT_EQ(rep.results[0].kind, 1);
   EXPECT_EQ(rep.results[1].kind, 3);
   EXPECT_EQ(rep.results[2].kind, 8);
-  EXPECT_EQ(ReadFileBytes(Src + "d/e/f.BNPM"), before);
+  EXPECT_EQ(rep.results[2].outcome.target, Dst + platform::NativePath("d/e/f.BNPM"));
+  EXPECT_EQ(ReadFileBytes(deep), before);
   EXPECT_EQ(Texts().back(), "Преобразование завершено !");
 }
 

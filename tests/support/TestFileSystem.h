@@ -9,11 +9,23 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace testfs {
+
+// The system's codes when a path leads through no folder: a folder that does
+// not exist, and a plain file standing where the path needs a folder. POSIX
+// systems tell the second apart; Windows reports both as a path not found.
+#ifdef _WIN32
+inline constexpr int NoFolder = ERROR_PATH_NOT_FOUND;
+inline constexpr int FileAsFolder = ERROR_PATH_NOT_FOUND;
+#else
+inline constexpr int NoFolder = ENOENT;
+inline constexpr int FileAsFolder = ENOTDIR;
+#endif
 
 #ifdef _WIN32
 inline std::wstring Wide(const std::string &s) {
