@@ -33,7 +33,9 @@ bool Match(const char *n, const char *m) {
 } // namespace
 
 std::string FolderText(const std::string &folder) {
-  std::string f = folder;
+  // Windows takes "/" too, and file dialogs give it; the text the user sees
+  // and every path built on it keep to the system's own separator.
+  std::string f = platform::NativePath(folder);
   while (f.size() > 1 && platform::IsSeparator(f.back()))
     f.pop_back();
   if (f.empty() || !platform::IsSeparator(f.back()))

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-// `folder` with exactly one separator, the system's own, at its end ("/"
-// stays "/").
+// `folder` with exactly one separator at its end ("/" stays "/"), every
+// separator the system's own.
 std::string FolderText(const std::string &folder);
 
 // Appends `folder` and, depth first, every sub-folder below it (each ending

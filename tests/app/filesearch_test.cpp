@@ -182,7 +182,7 @@ TEST(MatchMask, WildcardsAndLetterCase) {
     EXPECT_EQ(MatchMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
 }
 
-TEST(FolderText, EndsWithExactlyOneSeparator) {
+TEST(FolderText, UsesTheSystemSeparatorAndEndsWithExactlyOne) {
   struct Case {
     const char *in, *out;
   } cases[] = {{"/a/b", "/a/b/"}, {"/a/b/", "/a/b/"}, {"/a/b///", "/a/b/"},
@@ -190,12 +190,17 @@ TEST(FolderText, EndsWithExactlyOneSeparator) {
   for (const auto &c : cases)
     EXPECT_EQ(FolderText(platform::NativePath(c.in)), platform::NativePath(c.out)) << c.in;
 #ifdef _WIN32
-  // Windows folder texts end in a backslash, whichever separator was given.
+  // Windows folder texts use the backslash throughout, whichever separator
+  // was given: no path shown to the user mixes the two.
   struct WinCase {
     const char *in, *out;
-  } winCases[] = {
-      {"C:\\a\\b", "C:\\a\\b\\"}, {"C:/a/b/", "C:/a/b\\"}, {"C:\\a/\\/", "C:\\a\\"},
-      {"C:\\", "C:\\"},           {"C:/", "C:\\"},         {"\\\\srv\\share", "\\\\srv\\share\\"}};
+  } winCases[] = {{"C:\\a\\b", "C:\\a\\b\\"},
+                  {"C:/a/b/", "C:\\a\\b\\"},
+                  {"C:\\a/\\/", "C:\\a\\"},
+                  {"C:\\", "C:\\"},
+                  {"C:/", "C:\\"},
+                  {"//srv/share", "\\\\srv\\share\\"},
+                  {"\\\\srv\\share", "\\\\srv\\share\\"}};
   for (const auto &c : winCases)
     EXPECT_EQ(FolderText(c.in), c.out) << c.in;
 #endif
