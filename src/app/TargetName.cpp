@@ -17,7 +17,7 @@ bool SameIgnoringAsciiCase(const std::string &a, const std::string &b) {
 } // namespace
 
 std::string FileExtension(const std::string &path) {
-  const size_t slash = path.rfind(platform::Separator);
+  const size_t slash = path.find_last_of(platform::Separators);
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   const size_t dot = path.rfind('.');
   if (dot == std::string::npos || dot < nameStart)
