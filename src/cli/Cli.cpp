@@ -16,6 +16,7 @@
 #include "Platform.h"
 #include "ProgressLine.h"
 #include "SampleTree.h"
+#include "TargetName.h"
 
 namespace {
 
@@ -240,12 +241,10 @@ std::string Absolute(const std::string &p) {
   return a.empty() ? p : a;
 }
 
+// The extension of the file name without its dot.
 std::string Extension(const std::string &path) {
-  const auto slash = path.find_last_of(platform::Separators);
-  const auto dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-    return {};
-  return path.substr(dot + 1);
+  const std::string ext = FileExtension(path);
+  return ext.empty() ? ext : ext.substr(1);
 }
 
 ExistingTarget Policy(const Options &o) {
