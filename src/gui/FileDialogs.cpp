@@ -1,5 +1,6 @@
 #include "FileDialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -37,11 +38,12 @@ std::unique_ptr<QFileDialog> Dialog(QWidget *owner, const QString &title) {
   return d;
 }
 
-// The first chosen name, empty on cancel.
+// The first chosen name, empty on cancel. Qt names files with "/" on every
+// system; the program's paths use the system's separator.
 std::string Run(QFileDialog &d) {
   if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
     return {};
-  return Utf8(d.selectedFiles().front());
+  return Utf8(QDir::toNativeSeparators(d.selectedFiles().front()));
 }
 
 } // namespace
