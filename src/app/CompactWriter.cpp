@@ -75,6 +75,7 @@ private:
   static constexpr size_t Piece = 2048 * ChecksumBlock;
 
   bool Fill() {
+    CheckInterruption();
     Base += Len;
     Pos = Len = 0;
     while (Len < Cap) {
@@ -136,7 +137,7 @@ void ByteSink::Head(const std::vector<uint32_t> &lengths) {
   }
 }
 
-ChecksumFile::ChecksumFile(const std::string &path) : F(path, zfmCreate) {
+ChecksumFile::ChecksumFile(const std::string &path) : F(path, InPlace{}) {
   Buf.reserve(FlushAt + EmbedSink::Size + 64);
 }
 

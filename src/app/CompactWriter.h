@@ -34,7 +34,9 @@ protected:
 // first byte; Finish appends the 8-byte trailer.
 class ChecksumFile final : public ByteSink {
 public:
-  explicit ChecksumFile(const std::string &path); // created; must not exist
+  // Writes the temporary file `path` of the conversion's own from its start
+  // (SFile with InPlace: its identity and its owner's claim stay).
+  explicit ChecksumFile(const std::string &path);
   void Bytes(const char *p, size_t n) override;
   // Writes every whole 512-byte block so far to the file now, so that a
   // failure to write them is raised here; the rest waits for more bytes.

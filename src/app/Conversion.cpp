@@ -40,6 +40,10 @@ std::string FailMessage(const std::string &source) {
   return "файл " + source + "\nне удается преобразовать";
 }
 
+std::string StoppedMessage(const std::string &source) {
+  return "файл " + source + "\nпреобразование прервано";
+}
+
 std::string EditionMessage(const std::string &source) {
   return "Ошибка!\nФайл " + source +
          "\nимеет неверный шифр редакции\nТребуется файл редакции 2.10.5";
@@ -101,6 +105,7 @@ void SumBlocks(SFile &f, int64_t limit, uint32_t &sum, uint32_t &carry) {
       want = static_cast<int>(left);
     if (want == 0)
       break;
+    CheckInterruption();
     const int got = ReadFull(f, buf.data(), want);
     for (int at = 0; at < got; at += ChecksumBlock) {
       const int n = got - at < ChecksumBlock ? got - at : ChecksumBlock;
@@ -131,6 +136,51 @@ void Same(uint64_t got, uint64_t want, const std::string &path) {
     throw ZError("Файл " + path + " изменился во время преобразования", 0);
 }
 
+// Lengths of the logical files of `from` in the compacted layout.
+std::vector<uint32_t> CompactedLengths(WFile &from, WRec &rec, const std::string &out) {
+  std::vector<uint32_t> lens(from.Header.Count);
+  for (uint32_t i = 0; i < from.Header.Count; ++i)
+    lens[i] = Fits32(CompactedLength(from, i, rec), out);
+  return lens;
+}
+
+// A file of logical files of these lengths, with its trailer, must fit the
+// 32-bit addresses of the format.
+uint64_t CheckedTotal(const std::vector<uint32_t> &lens, const std::string &out) {
+  uint64_t total = LenHeader + uint64_t{LenLogInfo} * lens.size();
+  for (uint32_t len : lens)
+    total += len;
+  if (total + TrailerSize > static_cast<uint64_t>(INT32_MAX))
+    TooLarge(out);
+  return total;
+}
+
+// Writes the block file `from` into `out` compacted, with its checksum
+// trailer: the bytes that compacting it and appending the trailer give, in
+// one pass, without a compacted copy beside it.
+void WriteCompacted(WFile &from, const std::string &out, WRec &rec) {
+  const std::vector<uint32_t> lens = CompactedLengths(from, rec, out);
+  const uint64_t total = CheckedTotal(lens, out);
+  ChecksumFile target(out);
+  target.Head(lens);
+  for (uint32_t i = 0; i < lens.size(); ++i)
+    Same(CopyCompacted(from, i, rec, target, true), lens[i], from.Name);
+  Same(target.Size(), total, out);
+  target.Finish();
+}
+
+// What EmbedFile shows and does when its file cannot be read: the message,
+// and logical file n committed as far as it was written.
+void EmbedFailed(WFile &f, uint32_t n) {
+  // After an interruption, the stop is all there is to say.
+  if (!platform::Interruption())
+    OutUnDefError(EmbedMessage);
+  try {
+    f.WClose_file(n, true);
+  } catch (...) {
+  }
+}
+
 } // namespace
 
 std::string ErrorReason(const ZError &e) {
@@ -146,6 +196,8 @@ std::string ClosingMessage(const ConvertOutcome &outcome) {
     return "Преобразование завершено.";
   case ConvertStatus::Failed:
     return "Преобразование завершено с ошибкой!";
+  case ConvertStatus::Interrupted:
+    return "Преобразование прервано!";
   case ConvertStatus::Refused:
     break;
   }
@@ -155,6 +207,16 @@ std::string ClosingMessage(const ConvertOutcome &outcome) {
 void Engine::Start() {
   ShownNames_.clear();
   Reason_.clear();
+  Stopped_ = false;
+}
+
+void Engine::SweepOnce(const std::string &folder, Leftover kind) {
+  if (Swept_.emplace(folder, kind).second)
+    RemoveDeadRunsLeftovers(folder, kind);
+}
+
+void Engine::ShowFailure(const std::string &source) const {
+  ShowMessage(Stopped_ ? StoppedMessage(source) : FailMessage(source));
 }
 
 void Engine::ShowAs(const std::string &temp, const std::string &shown) {
@@ -213,6 +275,9 @@ void Engine::NoteFailure(const std::exception_ptr &error) {
     return;
   try {
     std::rethrow_exception(error);
+  } catch (const Interrupted &e) {
+    Reason_ = e.Message;
+    Stopped_ = true;
   } catch (const ZError &e) {
     Reason_ = ErrorReason(Named(e));
   } catch (const StepFailed &) {
@@ -250,6 +315,9 @@ SourceCheck Engine::CheckSource(const std::string &path) {
     const bool source = Rec.Len >= SourceEdition.size() &&
                         std::memcmp(Rec.Data, SourceEdition.data(), SourceEdition.size()) == 0;
     return {source ? SourceState::Convertible : SourceState::OtherEdition, {}};
+  } catch (const Interrupted &) {
+    Rec.Len = 0;
+    throw;
   } catch (const ZError &e) {
     Rec.Len = 0;
     // The file could not be opened or read at all (missing by now, no
@@ -286,6 +354,7 @@ bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath, std::exceptio
     std::vector<char> chunk(EmbedSink::Size);
     char flag = 1; // the first chunk marks where the embedded file starts
     for (uint64_t left = static_cast<uint64_t>(in->Size()); left > 0;) {
+      CheckInterruption();
       const int want = static_cast<int>(EmbedChunkLen(left));
       if (ReadFull(*in, chunk.data(), want) != want)
         throw ZError(in->Name, 9); // the file shrank while it was read
@@ -295,13 +364,9 @@ bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath, std::exceptio
     }
   } catch (...) {
     failed = true;
-    OutUnDefError(EmbedMessage);
     if (error)
       *error = std::current_exception();
-    try {
-      f.WClose_file(n, true);
-    } catch (...) {
-    }
+    EmbedFailed(f, n);
   }
   try {
     if (in)
@@ -329,17 +394,19 @@ void AppendChecksum(const std::string &path) {
   f.Close();
 }
 
-// The model conversion, writing `out`; every failure raises.
+// The model conversion, writing `out` (a file made for it); every failure raises.
 //
-// The inner block file is unpacked into "bl", its Boib copy and edition are
-// replaced there, and then the target is written once, sequentially, in the
-// layout that building it logical file by logical file and compacting it would
-// give: logical file 0 the new edition, 1 the converted Boib record (or the
-// source's records), 2 the compacted inner file embedded in chunks of 10000
-// bytes, 3 onward the source's records; the checksum trailer last.
+// The inner block file is unpacked into "bl" (a work file without a name where
+// the system allows it), its Boib copy and edition are replaced there, and
+// then the target is written once, sequentially, in the layout that building
+// it logical file by logical file and compacting it would give: logical file 0
+// the new edition, 1 the converted Boib record (or the source's records), 2 the
+// compacted inner file embedded in chunks of 10000 bytes, 3 onward the
+// source's records; the checksum trailer last.
 void Engine::ModelSteps(const std::string &source, const std::string &out, uint8_t kind,
                         const TempFolder &work) {
-  const std::string inner = work.File("bl");
+  const WorkFile innerFile(work, "bl");
+  const std::string &inner = innerFile.Path();
   ShowAs(inner, Named(source) + InnerFileLabel);
   const bool boib = HasBoib(kind);
 
@@ -349,9 +416,8 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
 
   // The inner block file: the bodies of the records of logical file 2.
   src->WOpen_file(2);
-  platform::RemoveFile(inner);
   {
-    SFile plain(inner, zfmCreate);
+    SFile plain(inner, InPlace{});
     while (src->WRead(&Rec))
       plain.SWrite(Rec.Data, Rec.Len);
     plain.Close();
@@ -379,11 +445,8 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
   // Lengths first, so that the header is known and the target is written in one pass.
   OpenBlock bl;
   bl.Open(inner, true);
-  const uint32_t innerCount = bl->Header.Count;
-  std::vector<uint32_t> innerLens(innerCount);
-  uint64_t innerSize = LenHeader + uint64_t{LenLogInfo} * innerCount;
-  for (uint32_t j = 0; j < innerCount; ++j)
-    innerSize += innerLens[j] = Fits32(CompactedLength(*bl, j, Rec), out);
+  const std::vector<uint32_t> innerLens = CompactedLengths(*bl, Rec, out);
+  const uint64_t innerSize = CheckedTotal(innerLens, out);
   std::vector<uint32_t> lens(count);
   lens[0] = LenPrefix + static_cast<uint32_t>(NewEdition.size()) + LenEof;
   lens[1] = boib ? LenPrefix + static_cast<uint32_t>(boibRecord.size()) + LenEof
@@ -391,13 +454,8 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
   lens[2] = Fits32(EmbedSink::Length(innerSize), out);
   for (uint32_t i = 3; i < count; ++i)
     lens[i] = Fits32(CompactedLength(*src, i, Rec), out);
-  uint64_t total = LenHeader + uint64_t{LenLogInfo} * count;
-  for (uint32_t len : lens)
-    total += len;
-  if (total + TrailerSize > static_cast<uint64_t>(INT32_MAX))
-    TooLarge(out);
+  const uint64_t total = CheckedTotal(lens, out);
 
-  platform::RemoveFile(out);
   ChecksumFile target(out);
   target.Head(lens);
   target.Record(0, NewEdition.data(), static_cast<uint16_t>(NewEdition.size()));
@@ -413,12 +471,13 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
   try {
     EmbedSink embedded(target);
     embedded.Head(innerLens);
-    for (uint32_t j = 0; j < innerCount; ++j)
+    for (uint32_t j = 0; j < innerLens.size(); ++j)
       Same(CopyCompacted(*bl, j, Rec, embedded, true), innerLens[j], inner);
     embedded.Finish();
     target.Push(); // so that a failure to write the embedded bytes shows here
   } catch (...) {
-    OutUnDefError(EmbedMessage);
+    if (!platform::Interruption())
+      OutUnDefError(EmbedMessage);
     throw;
   }
   for (uint32_t i = 3; i < count; ++i)
@@ -428,28 +487,35 @@ void Engine::ModelSteps(const std::string &source, const std::string &out, uint8
 
   bl.Close();
   src.Close();
-  platform::RemoveFile(inner);
 }
 
 bool Engine::ConvertModel(const std::string &source, const std::string &target, uint8_t kind) {
+  return ConvertModelTo(source, {FinalNameAt(target, true), {}}, kind, nullptr);
+}
+
+bool Engine::ConvertModelTo(const std::string &source, const Destination &dest, uint8_t kind,
+                            RunFiles *run) {
   Start();
   NamingPresenter naming(*this);
-  if (RefusedAsSelf(source, target)) {
+  if (RefusedAsSelf(source, dest.first.name)) {
     Reason_ = SelfMessage;
     return true;
   }
   try {
+    SweepOnce(platform::TempRoot(), Leftover::PrivateFolder);
     TempFolder work;
-    TempTarget out(target);
-    ShowTargetAs(out.Path(), target);
+    const std::string folder = FolderOf(dest.first.path);
+    SweepOnce(folder, Leftover::TemporaryTarget);
+    TempTarget out(folder, dest.first.name);
+    ShowTargetAs(out.Path(), dest.first.name);
     ModelSteps(source, out.Path(), kind, work);
     VerifyCompacted(out.Path());
-    out.Commit(target);
+    Landed_ = out.Commit(dest, run);
     return false;
   } catch (...) {
     NoteFailure(std::current_exception());
   }
-  ShowMessage(FailMessage(source));
+  ShowFailure(source);
   return true;
 }
 
@@ -461,23 +527,32 @@ bool Engine::ConvertPart(const std::string &part, const std::string &out, uint8_
   } catch (...) {
     NoteFailure(std::current_exception());
   }
-  RemoveBlockFile(out);
-  platform::RemoveFile(work.File("bl"));
-  ShowMessage(FailMessage(label));
+  // A stop is told once, by the composite.
+  if (!Stopped_)
+    ShowMessage(FailMessage(label));
   return true;
 }
 
 bool Engine::ConvertComposite(const std::string &source, const std::string &target) {
+  return ConvertCompositeTo(source, {FinalNameAt(target, true), {}}, nullptr);
+}
+
+// The composite is assembled as a block file in the private folder, logical
+// file by logical file, and then written to its temporary target compacted,
+// with its trailer, in one pass.
+bool Engine::ConvertCompositeTo(const std::string &source, const Destination &dest, RunFiles *run) {
   Start();
   NamingPresenter naming(*this);
-  if (RefusedAsSelf(source, target)) {
+  if (RefusedAsSelf(source, dest.first.name)) {
     Reason_ = SelfMessage;
     return true;
   }
   try {
+    SweepOnce(platform::TempRoot(), Leftover::PrivateFolder);
     TempFolder work;
-    TempTarget out(target);
-    ShowTargetAs(out.Path(), target);
+    const std::string assembled = work.File("composite");
+    ShowTargetAs(assembled, dest.first.name);
+    std::optional<TempTarget> out;
     OpenBlock src, dst;
     uint32_t count = 0;
     // Failures while the source is opened or the target created are shown
@@ -485,16 +560,20 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
     try {
       src.Open(source, true);
       count = src->Header.Count;
-      creat_bf(out.Path(), static_cast<int>(count), std::string(NewEdition).c_str());
+      const std::string folder = FolderOf(dest.first.path);
+      SweepOnce(folder, Leftover::TemporaryTarget);
+      out.emplace(folder, dest.first.name);
+      ShowTargetAs(out->Path(), dest.first.name);
+      creat_bf(assembled, static_cast<int>(count), std::string(NewEdition).c_str());
     } catch (const ZError &e) {
       Show(e);
       NoteFailure(std::current_exception());
       throw StepFailed{};
     }
-    dst.Open(out.Path());
+    dst.Open(assembled);
 
     // The stored names of the models, written back unchanged. They are never
-    // used as file names: the parts get names of their own in `work`.
+    // used as file names: the parts get work files of their own.
     std::vector<std::string> names;
     src->WBOpenFile(1, Sp2);
     for (;;) {
@@ -512,20 +591,28 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
     dst->WCreat_file(2);
     src->WOpen_file(2);
 
-    auto partPath = [&](size_t i) { return work.File("model-" + std::to_string(i)); };
-    auto convertedPath = [&](size_t i) { return work.File("AA-model-" + std::to_string(i)); };
+    // Messages about a part name the composite and the part's stored name.
+    auto label = [&](size_t i) { return source + " (модель " + Cp1251ToUtf8(names[i]) + ")"; };
+    std::optional<WorkFile> partFile;
     std::optional<SFile> part;
-    // Converts part i and appends it to logical file 2 of the target. A part
-    // whose conversion failed has no converted file, so embedding it fails.
+    // Converts part i and appends it to logical file 2 of the target.
     auto finish = [&](size_t i, uint8_t kind) {
       part->Close();
       part.reset();
-      ConvertPart(partPath(i), convertedPath(i), kind, work, Cp1251ToUtf8(names[i]));
+      const WorkFile converted(work, "AA-model-" + std::to_string(i));
+      ShowAs(converted.Path(), label(i));
+      const bool partFailed =
+          ConvertPart(partFile->Path(), converted.Path(), kind, work, Cp1251ToUtf8(names[i]));
+      partFile.reset();
+      // A part that failed has no converted file: its embedding fails as that
+      // of a file that cannot be read. The part's failure is the reason.
       std::exception_ptr error;
-      const bool failed = EmbedFile(*dst, 2, convertedPath(i), &error);
-      platform::RemoveFile(partPath(i));
-      RemoveBlockFile(convertedPath(i));
-      if (failed) {
+      if (partFailed) {
+        platform::SetLastError(0);
+        EmbedFailed(*dst, 2);
+        throw StepFailed{};
+      }
+      if (EmbedFile(*dst, 2, converted.Path(), &error)) {
         NoteFailure(error);
         throw StepFailed{};
       }
@@ -541,12 +628,9 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
           finish(started - 1, KindIMS);
         if (started >= names.size())
           throw ZError("В файле " + source + " моделей больше, чем имен", 0);
-        // Messages about a part name the composite and the part's stored name.
-        const std::string label = source + " (модель " + Cp1251ToUtf8(names[started]) + ")";
-        ShowAs(partPath(started), label);
-        ShowAs(convertedPath(started), label);
-        platform::RemoveFile(partPath(started));
-        part.emplace(partPath(started), zfmCreate);
+        partFile.emplace(work, "model-" + std::to_string(started));
+        ShowAs(partFile->Path(), label(started));
+        part.emplace(partFile->Path(), InPlace{});
         ++started;
       }
       if (started == 0)
@@ -563,23 +647,20 @@ bool Engine::ConvertComposite(const std::string &source, const std::string &targ
     if (count >= 1 && count - 1 > 2)
       copy_file(src.get(), dst.get(), static_cast<int>(count - 1), static_cast<int>(count - 1));
     src.Close();
+    WriteCompacted(*dst, out->Path(), Rec);
     dst.Close();
-
-    // A temporary target: its final rename is not synchronised, so neither is this one.
-    compress_bf(out.Path(), 0, false);
-    AppendChecksum(out.Path());
-    VerifyCompacted(out.Path());
-    out.Commit(target);
+    VerifyCompacted(out->Path());
+    Landed_ = out->Commit(dest, run);
     return false;
   } catch (...) {
     NoteFailure(std::current_exception());
   }
-  ShowMessage(FailMessage(source));
+  ShowFailure(source);
   return true;
 }
 
 ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string &target,
-                                   uint8_t kind, ExistingTarget policy) {
+                                   uint8_t kind, ExistingTarget policy, RunFiles *run) {
   Start();
   ConvertOutcome outcome;
   outcome.target = target;
@@ -589,10 +670,13 @@ ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string 
     outcome.reason = std::move(reason);
     return outcome;
   };
+  std::vector<std::string> made; // target folders made for this conversion
   try {
+    CheckInterruption();
     if (RefusedAsSelf(source, target))
       return refuse(Refusal::SameFile, SelfMessage);
-    const bool exists = platform::FileExists(target);
+    // Anything under the name counts: also a link that leads nowhere.
+    const bool exists = platform::PathExists(target);
     bool replace = false;
     if (exists && policy == ExistingTarget::Replace)
       replace = true;
@@ -607,23 +691,39 @@ ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string 
       return refuse(Refusal::OtherEdition, EditionMessage(source));
     }
 
-    std::string final = target;
+    // The "-k" name: an earlier copy there is replaced, never the source.
+    const std::string copy = KName(target);
+    const bool earlierCopy = platform::PathExists(copy) && !platform::SameFile(source, copy);
+    Destination dest;
     if (exists && !replace) {
-      final = KName(target);
-      if (RefusedAsSelf(source, final))
+      if (RefusedAsSelf(source, copy))
         return refuse(Refusal::SameFile, SelfMessage);
+      dest.first = FinalNameAt(copy, earlierCopy);
+    } else {
+      dest.first = FinalNameAt(target, exists);
+      // A file that appears at a new target meanwhile is not replaced: the
+      // result goes to the "-k" name, as if the file had been there at the start.
+      if (!exists)
+        dest.fallback = FinalNameAt(copy, earlierCopy);
     }
-    outcome.target = final;
+    outcome.target = dest.first.name;
 
-    const std::string folder = FolderOf(final);
-    if (!folder.empty())
-      platform::MakeDirs(folder); // a failure shows when the target is created
-
-    const bool failed =
-        kind == KindComposite ? ConvertComposite(source, final) : ConvertModel(source, final, kind);
-    outcome.status = failed ? ConvertStatus::Failed : ConvertStatus::Converted;
-    if (failed)
+    MakeFolders(FolderOf(dest.first.name), made);
+    const bool failed = kind == KindComposite ? ConvertCompositeTo(source, dest, run)
+                                              : ConvertModelTo(source, dest, kind, run);
+    if (!failed) {
+      outcome.status = ConvertStatus::Converted;
+      outcome.target = Landed_.name;
+      if (run)
+        run->Add(Landed_.path);
+    } else {
+      outcome.status = Stopped_ ? ConvertStatus::Interrupted : ConvertStatus::Failed;
       outcome.reason = Reason_.empty() ? FailMessage(source) : Reason_;
+    }
+  } catch (const Interrupted &e) {
+    ShowMessage(StoppedMessage(source));
+    outcome.status = ConvertStatus::Interrupted;
+    outcome.reason = e.Message;
   } catch (const ZError &e) {
     Show(e);
     ShowMessage(FailMessage(source));
@@ -634,5 +734,7 @@ ConvertOutcome Engine::ConvertFile(const std::string &source, const std::string 
     outcome.status = ConvertStatus::Failed;
     outcome.reason = FailMessage(source);
   }
+  if (!outcome.ok())
+    RemoveEmptyFolders(made);
   return outcome;
 }

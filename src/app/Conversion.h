@@ -4,21 +4,25 @@
 // The engine shows nothing itself: messages and questions go through the
 // presenter of the messages layer (OutErr, OutUnDefError, ShowMessage, AskYesNo).
 // Sources are only read. A target is written under a temporary name in its own
-// folder, checked, and takes its final name with one atomic rename; a failed
-// conversion leaves no file behind and an existing target untouched. Temporary
-// files (the unpacked inner file, the parts of a composite) live in a private
-// temporary folder made for each conversion and removed afterwards.
+// folder, checked, and takes its final name with one atomic rename that
+// replaces only what the user agreed to replace; a failed conversion leaves no
+// file behind and an existing target untouched. Temporary files (the unpacked
+// inner file, the parts of a composite) live in a private temporary folder
+// made for each conversion and removed afterwards; see WorkFiles.h for what
+// happens when a run is killed.
 #pragma once
 
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "Messages.h"
 #include "RecordBuffer.h"
+#include "WorkFiles.h"
 
 class WFile;
 class TempFolder;
@@ -34,9 +38,10 @@ enum class ExistingTarget {
 
 // How ConvertFile ended.
 enum class ConvertStatus {
-  Converted, // the target is written
-  Refused,   // refused before anything was done; see Refusal
-  Failed,    // the conversion ran and failed; no target was written
+  Converted,   // the target is written
+  Refused,     // refused before anything was done; see Refusal
+  Failed,      // the conversion ran and failed; no target was written
+  Interrupted, // the user asked to stop (a signal) before it ended; no target was written
 };
 
 // Why a file was refused.
@@ -62,7 +67,8 @@ struct ConvertOutcome {
 
 // The closing message a front end shows after ConvertFile: "Преобразование
 // завершено." after a conversion, "Преобразование завершено с ошибкой!" after a
-// failure; empty after a refusal, whose own message has said everything.
+// failure, "Преобразование прервано!" after an interruption; empty after a
+// refusal, whose own message has said everything.
 std::string ClosingMessage(const ConvertOutcome &outcome);
 
 // What the edition check finds in a file.
@@ -95,7 +101,7 @@ public:
   // that record: a file damaged elsewhere passes, and its conversion reports
   // the damage. Unreadable when the file is missing, is no plain file, or the
   // system refuses to open or read it; OtherEdition for everything else.
-  // Never raises, never shows anything.
+  // Shows nothing; raises nothing but Interrupted.
   SourceCheck CheckSource(const std::string &path);
   bool IsSourceEdition(const std::string &path) {
     return CheckSource(path).state == SourceState::Convertible;
@@ -105,8 +111,18 @@ public:
   // refusal, the decision for an existing target, the target folder and the
   // dispatch by kind (3: composite, any other: model). Shows its messages;
   // never throws.
+  //
+  // Anything under the target's name counts as existing, also a link that
+  // leads nowhere. A target that is a link is written through it (the link
+  // stays). The final rename replaces a file only when it existed at the
+  // start and replacing was agreed (or it is an earlier "-k" copy); a file
+  // that appears at the target meanwhile sends the result to the "-k" name,
+  // and one that appears there too fails the conversion. With `run`, a final
+  // name that the run has written fails the conversion, the file written is
+  // added to it, and the folder of a replaced file is synced when it ends. Target folders the
+  // conversion made are removed again, when empty, if it does not succeed.
   ConvertOutcome ConvertFile(const std::string &source, const std::string &target, uint8_t kind,
-                             ExistingTarget policy);
+                             ExistingTarget policy, RunFiles *run = nullptr);
 
   // Converts one model file of kind `kind` (1, 2 and 11 with Boib conversion)
   // into `target`, replacing a file there at the final rename. True = failed
@@ -118,6 +134,8 @@ public:
 
   // Why the last ConvertModel or ConvertComposite failed (see ConvertOutcome::reason).
   const std::string &FailureReason() const { return Reason_; }
+  // Whether it failed because the user asked to stop.
+  bool Stopped() const { return Stopped_; }
 
   WRec Rec; // the shared record buffer
 
@@ -125,6 +143,16 @@ public:
   const BoibFieldList &BoibFields() const { return *Boib_; }
 
 private:
+  // The procedures, writing to `dest` and committing with `run`.
+  bool ConvertModelTo(const std::string &source, const Destination &dest, uint8_t kind,
+                      RunFiles *run);
+  bool ConvertCompositeTo(const std::string &source, const Destination &dest, RunFiles *run);
+  // Before the first private folder, or the first temporary target in a
+  // folder, of this engine: what dead runs left there goes.
+  void SweepOnce(const std::string &folder, Leftover kind);
+  // The message of a conversion that failed or was stopped.
+  void ShowFailure(const std::string &source) const;
+
   // The model conversion into `out`, with its temporary files in `work`; raises on failure.
   void ModelSteps(const std::string &source, const std::string &out, uint8_t kind,
                   const TempFolder &work);
@@ -150,6 +178,9 @@ private:
   class NamingPresenter;
   std::vector<std::pair<std::string, std::string>> ShownNames_; // longest temporary name first
   std::string Reason_;
+  bool Stopped_ = false; // the failure noted was the user's request to stop
+  FinalName Landed_;     // where the last conversion's file went
+  std::set<std::pair<std::string, Leftover>> Swept_;
 
   // The converter loads no aliases: every name it is given is a real path,
   // also one with "#" in it.
@@ -164,9 +195,9 @@ std::string KName(const std::string &target);
 // Writes the plain file `plainPath` into logical file n of f, which the caller
 // has created with WCreat_file and not yet closed, in records of at most 10000
 // bytes; the first record has the flag byte 1, the others 0. On failure shows
-// "Неопределенная ошибка при создании файлов ИМСП", commits what was written
-// and returns true. On success logical file n is left open for the caller.
-// When `error` is given, it receives what ended a failure.
+// "Неопределенная ошибка при создании файлов ИМСП" (unless the user asked to
+// stop), commits what was written and returns true. On success logical file n is left open for the
+// caller. When `error` is given, it receives what ended a failure.
 bool EmbedFile(WFile &f, uint32_t n, const std::string &plainPath,
                std::exception_ptr *error = nullptr);
 

@@ -106,15 +106,19 @@ std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<Plan
                                           const MassStartHook &onStart,
                                           const MassStopHook &shouldStop) {
   std::vector<MassResult> results;
-  for (size_t i = 0; i < plan.size(); ++i) {
+  RunFiles run;
+  for (size_t i = 0; i < plan.size() && !platform::Interruption(); ++i) {
     if (shouldStop && shouldStop())
       break;
     const PlannedFile &f = plan[i];
     if (onStart)
       onStart(f, i, plan.size());
-    results.push_back({f.source, f.kind, engine.ConvertFile(f.source, f.target, f.kind, f.policy)});
+    results.push_back(
+        {f.source, f.kind, engine.ConvertFile(f.source, f.target, f.kind, f.policy, &run)});
     if (onResult)
       onResult(results.back());
+    if (results.back().outcome.status == ConvertStatus::Interrupted)
+      break;
     if (!results.back().ok() && askAfterFailure && AskYesNo(AbortQuestion))
       break;
   }
@@ -127,7 +131,9 @@ int MassReport::converted() const {
 }
 
 int MassReport::failed() const {
-  return static_cast<int>(results.size()) - converted();
+  return static_cast<int>(std::count_if(results.begin(), results.end(), [](const MassResult &r) {
+    return r.outcome.status == ConvertStatus::Failed || r.outcome.status == ConvertStatus::Refused;
+  }));
 }
 
 MassReport MassConvert(Engine &engine, const MassRequest &req) {
@@ -137,7 +143,17 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
     report.status = MassStatus::SameFolder;
     return report;
   }
-  Selection sel = BuildSelection(engine, req.sourceFolder, &report.skipped);
+  auto interrupted = [&] {
+    ShowMessage("Преобразование прервано !");
+    report.status = MassStatus::Interrupted;
+    return report;
+  };
+  Selection sel;
+  try {
+    sel = BuildSelection(engine, req.sourceFolder, &report.skipped);
+  } catch (const Interrupted &) {
+    return interrupted();
+  }
   if (sel.empty()) {
     ShowMessage("Не найдено ни одного файла");
     report.status = MassStatus::NothingFound;
@@ -150,11 +166,13 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
     report.status = MassStatus::Cancelled;
     return report;
   }
-  bool stopped = false;
-  const MassStopHook stop = [&] { return stopped = req.shouldStop && req.shouldStop(); };
+  bool cancelled = false;
+  const MassStopHook stop = [&] { return cancelled = req.shouldStop && req.shouldStop(); };
   report.results =
       RunMassConversion(engine, plan, req.askAfterFailure, req.onResult, req.onStart, stop);
-  report.status = stopped ? MassStatus::Stopped : MassStatus::Done;
-  ShowMessage(stopped ? CancelledMessage : ClosingText(report, req.closingCounts));
+  if (platform::Interruption())
+    return interrupted();
+  report.status = cancelled ? MassStatus::Stopped : MassStatus::Done;
+  ShowMessage(cancelled ? CancelledMessage : ClosingText(report, req.closingCounts));
   return report;
 }

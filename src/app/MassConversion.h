@@ -89,8 +89,11 @@ using MassStopHook = std::function<bool()>;
 
 // Converts every planned file with ConvertFile. After a failure or refusal,
 // when `askAfterFailure`, AskYesNo("Прервать преобразование?"): Yes stops the
-// run. `onStart` and `onResult`, when given, see each file as it starts and
-// each result as it comes; `shouldStop`, when given, is asked before each file.
+// run. An interruption (the user's request to stop) ends the run after the
+// file it stopped, or before the next one. No file of the run replaces one
+// that an earlier file of the run wrote. `onStart` and `onResult`, when given,
+// see each file as it starts and each result as it comes; `shouldStop`, when
+// given, is asked before each file.
 std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
                                           bool askAfterFailure, const MassResultHook &onResult,
                                           const MassStartHook &onStart = {},
@@ -102,6 +105,7 @@ enum class MassStatus {
   Cancelled,    // the selection was cancelled, or "Прервать" during the questions
   Done,         // the run took place (some files may have failed)
   Stopped,      // the run was stopped between two files by `shouldStop`
+  Interrupted,  // the user asked to stop; the results so far are in the report
 };
 
 struct MassReport {
@@ -131,7 +135,8 @@ struct MassRequest {
 
 // The whole mass command: the same-folder refusal, the selection, the
 // questions and the run, with their final messages ("Не найдено ни одного
-// файла", "Отменено пользователем", "Преобразование завершено !"; a run
-// stopped by `shouldStop` also ends with "Отменено пользователем"). What
-// could not be looked at is in the report's `skipped`, whatever the status.
+// файла", "Отменено пользователем", "Преобразование завершено !",
+// "Преобразование прервано !"; a run stopped by `shouldStop` also ends with
+// "Отменено пользователем"). What could not be looked at is in the report's
+// `skipped`, whatever the status.
 MassReport MassConvert(Engine &engine, const MassRequest &request);

@@ -55,7 +55,8 @@ void SetUp(Commands &c, Options &o) {
   app.require_subcommand(1);
   app.footer("`zepconv COMMAND --help` describes a command. Exit status: 0 success, 1 a\n"
              "conversion failed or was refused, a file was skipped or a check failed, 2 bad\n"
-             "usage.");
+             "usage, 128 + N stopped by signal N (SIGINT, SIGTERM, SIGHUP: the file being\n"
+             "converted is abandoned, nothing is left behind).");
 
   c.convert = app.add_subcommand("convert", "Convert one file");
   c.convert
@@ -91,7 +92,8 @@ void SetUp(Commands &c, Options &o) {
       "and links to folders are passed over; folders that cannot be read and files that\n"
       "cannot be opened are reported as \"skipped: PATH (reason)\". A failed file does\n"
       "not stop the run; the exit status is then 1, as after a skipped one. On a\n"
-      "terminal, standard error shows the progress on one line.");
+      "terminal, standard error shows the progress on one line. A signal to stop ends\n"
+      "the run after an \"interrupted: SOURCE\" line and the summary so far.");
 
   c.info = app.add_subcommand("info", "Show the layout of a block file");
   c.info->add_option("FILE", o.file, "The block file")->required();
@@ -157,6 +159,8 @@ const char *StatusText(ConvertStatus s) {
     return "refused";
   case ConvertStatus::Failed:
     return "failed";
+  case ConvertStatus::Interrupted:
+    return "interrupted";
   }
   return "";
 }
@@ -178,7 +182,7 @@ public:
   void File(const std::string &source, uint8_t kind, const ConvertOutcome &r) {
     if (r.ok())
       ++Converted;
-    else
+    else if (r.status != ConvertStatus::Interrupted)
       ++Failed;
     if (Json) {
       Line({{"source", JsonText(source)},
@@ -199,6 +203,9 @@ public:
       Out << "failed: " << OneLine(source) << "\n"
           << "reason: " << OneLine(r.reason) << "\n";
       break;
+    case ConvertStatus::Interrupted: // the summary says by what
+      Out << "interrupted: " << OneLine(source) << "\n";
+      break;
     }
     Out.flush();
   }
@@ -215,15 +222,28 @@ public:
       Out << "skipped: " << OneLine(s.path) << " (" << OneLine(s.reason) << ")\n";
   }
 
+  // The counts so far; after an interruption, also by which signal.
   void Summary() {
-    if (Json)
-      Line({{"converted", Converted}, {"failed", Failed}, {"skipped", SkippedCount}});
-    else
-      Out << Converted << " converted, " << Failed << " failed, " << SkippedCount << " skipped\n";
+    const int signal = platform::Interruption();
+    if (Json) {
+      nlohmann::json j = {{"converted", Converted}, {"failed", Failed}, {"skipped", SkippedCount}};
+      if (signal)
+        j["interrupted"] = platform::InterruptionName(signal);
+      Line(j);
+    } else {
+      Out << Converted << " converted, " << Failed << " failed, " << SkippedCount << " skipped";
+      if (signal)
+        Out << ", interrupted by " << platform::InterruptionName(signal);
+      Out << "\n";
+    }
     Out.flush();
   }
 
-  int ExitStatus() const { return Failed > 0 || SkippedCount > 0 ? ExitFailed : ExitOk; }
+  int ExitStatus() const {
+    if (const int signal = platform::Interruption())
+      return ExitInterrupted + signal;
+    return Failed > 0 || SkippedCount > 0 ? ExitFailed : ExitOk;
+  }
 
 private:
   void Line(const nlohmann::json &j) {
@@ -288,7 +308,7 @@ int Convert(const CLI::App &app, const Options &o, std::ostream &out, std::ostre
       ShowMessage(closing);
     results.File(source, kind->code, r);
   }
-  if (o.json)
+  if (o.json || platform::Interruption())
     results.Summary();
   return results.ExitStatus();
 }
@@ -355,6 +375,7 @@ int Mass(const Options &o, std::ostream &out, std::ostream &err, int errColumns)
   progress.Hide();
   if (rep.status == MassStatus::SameFolder)
     return ExitFailed;
+  // The summary so far, also after an interruption.
   for (const Skipped &s : rep.skipped)
     results.Skipped(s);
   results.Summary();
@@ -428,10 +449,20 @@ int ZepMain(const std::vector<std::string> &args, std::ostream &out, std::ostrea
   } catch (const CLI::ParseError &e) {
     return Usage(c.app, err, e.what());
   }
-  if (c.convert->parsed())
-    return Convert(c.app, o, out, err);
-  if (c.mass->parsed())
-    return Mass(o, out, err, errColumns);
+  if (c.convert->parsed() || c.mass->parsed()) {
+    // From here a signal to stop is noted, and the conversion running stops
+    // and cleans up; a second one ends the program at once.
+    platform::CatchInterruptions();
+    try {
+      return c.convert->parsed() ? Convert(c.app, o, out, err) : Mass(o, out, err, errColumns);
+    } catch (const Interrupted &e) {
+      // Stopped where no conversion runs: the edition check of `convert`'s
+      // source, or the search of `mass --list`.
+      out.flush();
+      err << "zepconv: " << e.Message << "\n";
+      return ExitInterrupted + e.Signal;
+    }
+  }
   if (c.info->parsed())
     return Info(o, out, err);
   if (c.verify->parsed())

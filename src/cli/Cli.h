@@ -13,6 +13,8 @@ inline constexpr int ExitOk = 0;
 // A conversion failed or was refused, a file was skipped, a check failed.
 inline constexpr int ExitFailed = 1;
 inline constexpr int ExitUsage = 2; // bad usage
+// Stopped by a signal: this plus the signal's number (130 for SIGINT).
+inline constexpr int ExitInterrupted = 128;
 
 // Runs the command `args` (without the program name). `errColumns` is the
 // width of the terminal `err` writes to, 0 when it is none: the progress

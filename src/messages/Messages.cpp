@@ -376,6 +376,14 @@ void OutUnDefError(const std::string &text) {
   OutErr(sys.empty() ? text : text + "#(" + sys + ")", 99);
 }
 
+Interrupted::Interrupted(int signal)
+    : ZException("прервано сигналом " + platform::InterruptionName(signal), 0), Signal(signal) {}
+
+void CheckInterruption() {
+  if (const int signal = platform::Interruption())
+    throw Interrupted(signal);
+}
+
 void OutSystemError(const std::string &text) {
   const int code = platform::LastError(); // before anything can change it
   char hex[16];

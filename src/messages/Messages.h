@@ -27,6 +27,18 @@ struct ZError : ZException {
   ZError(std::string text, int32_t number) : ZException(std::move(text), number) {}
 };
 
+// The user asked the program to stop (platform::Interruption()): raised
+// between steps of long work by CheckInterruption, it unwinds through the
+// failure paths as a failure does, but is reported as a stop, not as an error.
+struct Interrupted : ZException {
+  explicit Interrupted(int signal);
+  int Signal;
+};
+
+// Raises Interrupted once the user has asked to stop; otherwise does nothing.
+// Loops over records and chunks call it at each step.
+void CheckInterruption();
+
 // --- Presenter seam ---------------------------------------------------------
 
 enum EMsgKind : uint8_t {

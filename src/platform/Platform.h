@@ -1,14 +1,17 @@
 // The one place where the program talks to the operating system: plain file
-// handles, folders, the last error and its text, temporary folders, the
-// environment and the console. The portable core calls only these; a port to
-// another system changes this module alone. There are two sides, chosen when
-// the program is built: POSIX (PlatformPosix.cpp) and Windows
-// (PlatformWindows.cpp); what both share lives in PlatformShared.cpp. Texts
-// are UTF-8 on this side of the layer; the Windows side speaks UTF-16 to the
-// system. Tests inject I/O failures here (see InjectFailure).
+// handles, folders, the last error and its text, temporary folders and files,
+// interruptions, the environment and the console. The portable core calls only
+// these; a port to another system changes this module alone. There are two
+// sides, chosen when the program is built: POSIX (PlatformPosix.cpp) and
+// Windows (PlatformWindows.cpp); what both share, with the test seams, lives
+// in PlatformShared.cpp. Texts are UTF-8 on this side of the layer; the
+// Windows side speaks UTF-16 to the system. Tests inject I/O failures here
+// (see InjectFailure).
 #pragma once
 
+#include <compare>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,10 +54,17 @@ constexpr Handle InvalidHandle = -1;
 
 // Every call that fails returns InvalidHandle / -1 / false and leaves the
 // reason in LastError(), as the system's own calls do.
+//
+// Opens a plain file. Anything else is refused once opened (a folder with the
+// system's own code, a pipe or a device with ErrorNotPlainFile), and opening
+// never waits: a name that turned into a pipe since it was checked does not
+// block the caller.
 Handle Open(const std::string &path, OpenMode mode);
 // As above, and gives the size of the opened file in *size, known from the
-// check the opening makes anyway (a folder is refused).
+// check the opening makes anyway.
 Handle Open(const std::string &path, OpenMode mode, int64_t *size);
+// The error code of Open for a name that is neither a plain file nor a folder.
+constexpr int ErrorNotPlainFile = 0x20000001;
 // Files from this size on are read with the system's sequential read-ahead hint.
 constexpr int64_t SequentialHintSize = int64_t{1} << 20;
 // A new file without a name, open for reading and writing, that goes with its
@@ -76,17 +86,46 @@ bool Flush(Handle h);
 // Pushes written bytes to the disk (used before an atomic rename).
 bool Sync(Handle h);
 
+// Gives the open file the access permissions of the file `of` (links
+// followed), as a file that replaces it should keep them.
+bool KeepPermissions(Handle h, const std::string &of);
+// Pushes the folder's entries (names created, renamed or removed in it) to the disk.
+bool SyncFolder(const std::string &path);
+
 bool FileExists(const std::string &path); // a plain file (symlinks followed)
 bool DirExists(const std::string &path);  // a folder (symlinks followed)
+// Anything under this name: also a symbolic link that leads nowhere.
+bool PathExists(const std::string &path);
 bool RemoveFile(const std::string &path);
 // Replaces `to` atomically when it exists.
 bool RenameFile(const std::string &from, const std::string &to);
+// Gives `from` the name `to` only while no file, folder or link has that
+// name: fails with a code NameTaken() recognises when one has, and leaves it
+// untouched, also when it appears at the very moment.
+bool RenameNoReplace(const std::string &from, const std::string &to);
+// True for the error codes that say a name is taken (RenameNoReplace, CreateNew, MakeDir).
+bool NameTaken(int code);
+// The name a path leads to through symbolic links of its last part, as far
+// as they go (the name reached need not exist); the path itself when it is
+// no link. Empty when the links go round in a circle.
+std::string FollowLinks(const std::string &path);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool MakeDirs(const std::string &path);
+// Creates one folder whose parent exists; false when the name is taken.
+bool MakeDir(const std::string &path);
+// Removes a folder only when it is empty.
+bool RemoveEmptyDir(const std::string &path);
 // Copies a plain file, replacing an existing target.
 bool CopyPlainFile(const std::string &from, const std::string &to);
 // True when both names lead to the same existing file (links, other spellings).
 bool SameFile(const std::string &a, const std::string &b);
+// What tells one file from every other while it exists, whatever its names.
+struct FileId {
+  uint64_t device = 0, index = 0;
+  auto operator<=>(const FileId &) const = default;
+};
+// The id of the file a name leads to (links followed); false when there is none.
+bool GetFileId(const std::string &path, FileId &id);
 // Physical size of a file by name, or -1.
 int64_t FileSize(const std::string &path);
 
@@ -103,9 +142,54 @@ struct DirEntry {
 // every walk is repeatable. Returns false when the folder cannot be read.
 bool ListDir(const std::string &path, std::vector<DirEntry> &out);
 
-// A new private folder under the system's temporary folder, ending in the
-// separator; empty on failure.
+// The system's temporary folder, ending in the separator.
+std::string TempRoot();
+// A new private folder under the system's temporary folder, named `prefix`
+// and six letters or digits, ending in the separator; empty on failure.
 std::string MakeTempDir(const std::string &prefix);
+
+// ---- temporary files that outlive no process ----
+//
+// Creates a file that must not exist yet (not even as a link), open for
+// reading and writing; fails (NameTaken) when the name is taken.
+Handle CreateNew(const std::string &path);
+// Opens a file or folder itself, never through a link and without waiting,
+// only to claim it (ClaimInUse) or to keep it in use.
+Handle OpenEntry(const std::string &path);
+// Marks the open file or folder as in use by this process until the handle
+// is closed or the process ends, however it ends (also killed, or by a power
+// cut). A process that can claim a leftover of a dead process may remove it;
+// one that cannot must leave it.
+enum class Claim {
+  Claimed,    // this process holds it now
+  Held,       // another process holds it
+  Gone,       // it lost its name meanwhile
+  Unsupported // the file system keeps no such marks: no process can claim it
+};
+Claim ClaimInUse(Handle h);
+// A new empty file without a name, on the file system of `folder`, open for
+// reading and writing: it goes with its last handle, also when the process
+// is killed, and never appears in the folder. InvalidHandle where the system
+// cannot make one; the caller then makes a named file instead.
+Handle OpenUnnamed(const std::string &folder);
+// A name that opens the file of `h` again while h is open (for a file of
+// OpenUnnamed); empty where the system has none.
+std::string ReopenPath(Handle h);
+
+// ---- interruptions ----
+//
+// From this call on, the user's requests to stop (on POSIX the signals
+// SIGINT, SIGTERM and SIGHUP) no longer end the process at once: the first
+// one is noted, and the work that asks Interruption() between its steps stops
+// and cleans up. A second request ends the process at once.
+void CatchInterruptions();
+// The number of the signal that asked to stop (0: none yet). Safe from any thread.
+int Interruption();
+// Notes a request to stop as if it had come (0 forgets it): for tests, and
+// for a front end's own stop button.
+void SetInterruption(int signal);
+// A short name of such a signal ("SIGINT"), or its number.
+std::string InterruptionName(int signal);
 // Removes a folder and everything below it; links are removed, not followed.
 bool RemoveTree(const std::string &path);
 std::string CurrentDir(); // ends in the separator
@@ -153,6 +237,13 @@ void PrepareConsole();
 // fails with an I/O error. A negative countdown switches injection off.
 enum class Op { Open, Read, Write, Seek, Rename, Sync, Any };
 void InjectFailure(Op op, int countdown);
+// Test seam: `hook` runs just before every call of `op` (Open: the path;
+// Rename, with or without replacing: from and to; Sync: the folder, or
+// nothing for a file's data), so that a test can change the file system at
+// that very moment, or see the calls. An empty hook removes it.
+using CallHook = std::function<void(Op op, const std::string &path, const std::string &other)>;
+void SetCallHook(Op op, CallHook hook);
+// Switches off the injected failure and the hook.
 void ClearInjectedFailures();
 
 // The local date and time of the system clock (month 1-12, day 1-31).

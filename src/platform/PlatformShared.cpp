@@ -1,8 +1,10 @@
 // The parts of the platform layer that are the same on every system: the
-// failure-injection seam and what is built from each side's own calls.
+// test seams (injected failures, the hook before a call) and what is built
+// from each side's own calls.
 #include "PlatformShared.h"
 
 #include <random>
+#include <utility>
 
 namespace platform {
 
@@ -13,6 +15,14 @@ struct Injection {
   int countdown = -1;
 };
 Injection g_injection;
+
+struct Hook {
+  Op op = Op::Any;
+  CallHook run;
+};
+Hook g_hook;
+// A hook that itself opens or renames files does not call itself again.
+thread_local bool g_inHook = false;
 
 } // namespace
 
@@ -30,6 +40,15 @@ bool Injected(Op op) {
   g_injection.countdown = -1;
   SetLastError(ErrIO);
   return true;
+}
+
+void BeforeCall(Op op, const std::string &path, const std::string &other) {
+  if (!g_hook.run || g_inHook || (g_hook.op != Op::Any && g_hook.op != op))
+    return;
+  const CallHook run = g_hook.run; // the hook may replace itself
+  g_inHook = true;
+  run(op, path, other);
+  g_inHook = false;
 }
 
 std::string RandomName(int length) {
@@ -81,8 +100,12 @@ bool Write(Handle h, const void *buf, int64_t count) {
 void InjectFailure(Op op, int countdown) {
   g_injection = {op, countdown};
 }
+void SetCallHook(Op op, CallHook hook) {
+  g_hook = {op, std::move(hook)};
+}
 void ClearInjectedFailures() {
   g_injection = {};
+  g_hook = {};
 }
 
 bool CopyPlainFile(const std::string &from, const std::string &to) {

@@ -10,6 +10,8 @@ namespace platform::detail {
 // True when the injected failure fires for this call of `op`; the last error
 // is then ErrIO.
 bool Injected(Op op);
+// Runs the hook a test set for `op`, if any (SetCallHook), just before the call.
+void BeforeCall(Op op, const std::string &path, const std::string &other = {});
 
 // `length` random letters and digits, for names of new temporary files and folders.
 std::string RandomName(int length);

@@ -93,8 +93,8 @@ void WFile::CreatWFile(const std::string &name, int kod, ZFileMode mode, bool si
         throw Damaged("число логических файлов " + std::to_string(Header.Count) +
                       " не помещается в файле");
       if (Header.EndAdr > size)
-        throw Damaged("адрес конца данных " + std::to_string(Header.EndAdr) +
-                      " за концом файла (" + std::to_string(size) + ")");
+        throw Damaged("адрес конца данных " + std::to_string(Header.EndAdr) + " за концом файла (" +
+                      std::to_string(size) + ")");
       if (Header.EndAdr < dirEnd)
         throw Damaged("адрес конца данных " + std::to_string(Header.EndAdr) + " внутри каталога");
     }
@@ -223,6 +223,8 @@ void WFile::PassRecord(const WRec *r) {
 }
 
 bool WFile::WRead(WRec *r) {
+  // Every long walk over records passes here: it stops when the user asks.
+  CheckInterruption();
   for (;;) {
     ReadPrefix(r);
     if (r->Flag & DeletedFlag) {

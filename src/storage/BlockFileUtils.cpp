@@ -16,11 +16,12 @@
 namespace {
 
 // Runs f; a ZError passes unchanged (it names the file and the fault, and
-// 999 must stay silent), anything else becomes the system error report.
+// 999 must stay silent), as does the user's request to stop; anything else
+// becomes the system error report.
 template <class F> auto Guarded(F f) {
   try {
     return f();
-  } catch (const ZError &) {
+  } catch (const ZException &) {
     throw;
   } catch (const std::exception &) {
     OutSystemError("");

@@ -53,6 +53,21 @@ SFile::SFile(const std::string &name, AnonymousFile) : Name(name), Mode(zfmCreat
   HandlePos = 0;
 }
 
+SFile::SFile(const std::string &name, InPlace) : Name(name), Mode(zfmCreate) {
+  int64_t size = 0;
+  Handle = platform::Open(Name, platform::OpenMode::ReadWrite, &size);
+  if (Handle == platform::InvalidHandle)
+    SysError();
+  if (size != 0) {
+    platform::Close(Handle);
+    Handle = platform::InvalidHandle;
+    platform::SetLastError(EEXIST);
+    SysError();
+  }
+  Buf = std::make_unique_for_overwrite<char[]>(BufSize);
+  HandlePos = 0;
+}
+
 void SFile::EndWriting() {
   if (!Anonymous) {
     Close();

@@ -19,6 +19,8 @@ enum ZFileMode : int {
 
 // Selects the constructor of an anonymous file.
 struct AnonymousFile {};
+// Selects the constructor that writes an empty temporary file where it is.
+struct InPlace {};
 
 class SFile {
 public:
@@ -30,6 +32,13 @@ public:
   // for writing like zfmCreate; `name` only labels its messages. Raises ZError
   // 99 when the system refuses.
   SFile(const std::string &name, AnonymousFile);
+  // The program's own empty temporary file `name` (just made and held by its
+  // owner, or a name that opens an unnamed one again) opened for writing
+  // like zfmCreate, where it is: not created, truncated or replaced, so it
+  // keeps its identity and what its owner holds on it (and a file system
+  // that writes a truncated file out at closing has no cause to). Raises
+  // ZError 99 when the system refuses or the file is not empty.
+  SFile(const std::string &name, InPlace);
   // Writes pending bytes and closes; a failure is shown through OutErr.
   ~SFile();
   SFile(const SFile &) = delete;

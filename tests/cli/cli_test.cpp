@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <functional>
 #include <iomanip>
 #include <memory>
@@ -363,6 +364,65 @@ std::string BackslashesDoubled(const std::string &text) {
   for (char c : text)
     d += c == '\\' ? std::string(2, c) : std::string(1, c);
   return d;
+}
+
+// A signal to stop: the file being converted is reported as interrupted, the
+// run goes no further, the summary so far says by what, and the exit status
+// is 128 + the signal's number.
+TEST_F(CliTest, StoppedBySignalReportsTheFileAndTheSummarySoFar) {
+  const std::string a = Model("s/a.IMS"), b = Model("s/b.IMS", 1, 2);
+  Model("s/c.IMS", 1, 3);
+  // The second opening of `path` is its conversion's (the first, its edition check's).
+  auto stopAtConversionOf = [](const std::string &path) {
+    auto openings = std::make_shared<int>(0);
+    platform::SetCallHook(platform::Op::Open,
+                          [=](platform::Op, const std::string &p, const std::string &) {
+                            if (p == path && ++*openings == 2)
+                              platform::SetInterruption(SIGINT);
+                          });
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::string stopAt, out;
+  } cases[] = {
+      {{"mass", dir_ + "s", dir_ + "t"},
+       b,
+       "converted: " + a + " -> " + dir_ + "t/a.IMS\ninterrupted: " + b +
+           "\n1 converted, 0 failed, 0 skipped, interrupted by SIGINT\n"},
+      {{"convert", a, dir_ + "one.IMS"},
+       a,
+       "interrupted: " + a + "\n0 converted, 0 failed, 0 skipped, interrupted by SIGINT\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    stopAtConversionOf(c.stopAt);
+    EXPECT_EQ(Run(c.args), 128 + SIGINT);
+    platform::ClearInjectedFailures();
+    platform::SetInterruption(0);
+    EXPECT_EQ(out, c.out);
+    EXPECT_NE(err.find("файл " + c.stopAt + "\nпреобразование прервано"), std::string::npos) << err;
+    EXPECT_EQ(err.find("не удается преобразовать"), std::string::npos) << err;
+  }
+  EXPECT_FALSE(platform::FileExists(dir_ + "t/b.IMS"));
+  EXPECT_FALSE(platform::FileExists(dir_ + "t/c.IMS"));
+  EXPECT_FALSE(platform::FileExists(dir_ + "one.IMS"));
+
+  stopAtConversionOf(b);
+  EXPECT_EQ(Run({"mass", "--json", "--replace", dir_ + "s", dir_ + "t"}), 128 + SIGINT);
+  platform::ClearInjectedFailures();
+  platform::SetInterruption(0);
+  const auto lines = JsonLines(out);
+  ASSERT_EQ(lines.size(), 3u) << out;
+  EXPECT_EQ(lines[1], (nlohmann::json{{"source", b},
+                                      {"target", dir_ + "t/b.IMS"},
+                                      {"kind", "IMS"},
+                                      {"status", "interrupted"},
+                                      {"reason", "прервано сигналом SIGINT"}}));
+  EXPECT_EQ(
+      lines[2],
+      (nlohmann::json{{"converted", 1}, {"failed", 0}, {"skipped", 0}, {"interrupted", "SIGINT"}}));
+  for (int sig : {SIGINT, SIGTERM, SIGHUP})
+    std::signal(sig, SIG_DFL);
 }
 
 // In plain output a path with a control character is quoted and escaped, so

@@ -3,6 +3,7 @@
 #include "Platform.h"
 #include "RunProgram.h"
 #include "SampleTree.h"
+#include "TreeSnapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -12,27 +13,6 @@
 using namespace samples;
 
 namespace {
-
-// Every plain file below `dir`, relative path -> bytes; hidden ones included.
-void Snapshot(const std::string &dir, const std::string &rel,
-              std::map<std::string, std::string> &out) {
-  std::vector<platform::DirEntry> entries;
-  ASSERT_TRUE(platform::ListDir(dir + rel, entries));
-  for (const auto &e : entries) {
-    if (e.isLink)
-      continue;
-    if (e.isDir)
-      Snapshot(dir, rel + e.name + platform::Separator, out);
-    else
-      out[rel + e.name] = ReadFileBytes(dir + rel + e.name);
-  }
-}
-
-std::map<std::string, std::string> Snapshot(const std::string &dir) {
-  std::map<std::string, std::string> out;
-  Snapshot(dir, "", out);
-  return out;
-}
 
 // The program under test; a relative path is taken from the folder the
 // test starts in.

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 class TempDir {
@@ -159,6 +165,164 @@ TEST(Platform, InjectedFailureFiresAfterCountdownOnce) {
   EXPECT_FALSE(platform::RenameFile(f, f + "2"));
   platform::ClearInjectedFailures();
   EXPECT_TRUE(platform::RenameFile(f, f + "2"));
+}
+
+TEST(Platform, CallHookRunsJustBeforeTheCallAndNotInsideItself) {
+  TempDir t;
+  WriteText(t.path + "from", "new");
+  std::vector<std::string> seen;
+  platform::SetCallHook(platform::Op::Rename,
+                        [&](platform::Op, const std::string &from, const std::string &to) {
+                          seen.push_back(from + ">" + to);
+                          WriteText(to, "intruder");               // appears at the very moment
+                          platform::RenameFile(to, to + ".moved"); // a hook's own calls run no hook
+                        });
+  EXPECT_TRUE(platform::RenameFile(t.path + "from", t.path + "to"));
+  platform::ClearInjectedFailures();
+  EXPECT_EQ(seen, std::vector<std::string>{t.path + "from>" + t.path + "to"});
+  EXPECT_EQ(platform::FileSize(t.path + "to"), 3);
+  EXPECT_EQ(platform::FileSize(t.path + "to.moved"), 8);
+  EXPECT_TRUE(platform::RenameFile(t.path + "to", t.path + "again"));
+  EXPECT_EQ(seen.size(), 1u) << "cleared with the injected failures";
+}
+
+TEST(Platform, OpenRefusesPipesAndDevicesWithoutWaiting) {
+  TempDir t;
+  ASSERT_EQ(::mkfifo((t.path + "pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (t.path + "device").c_str()), 0);
+  for (const char *name : {"pipe", "device"}) {
+    for (auto mode : {platform::OpenMode::Read, platform::OpenMode::ReadWrite}) {
+      SCOPED_TRACE(name);
+      // A pipe without a writer would make a waiting open hang here.
+      EXPECT_EQ(platform::Open(t.path + name, mode), platform::InvalidHandle);
+      EXPECT_EQ(platform::LastError(), platform::ErrorNotPlainFile);
+      EXPECT_FALSE(platform::ErrorText(platform::ErrorNotPlainFile).empty());
+    }
+  }
+}
+
+TEST(Platform, RenameNoReplaceLeavesEveryTakenNameAlone) {
+  TempDir t;
+  WriteText(t.path + "taken", "taken");
+  ASSERT_EQ(::symlink("nowhere", (t.path + "dangling").c_str()), 0);
+  ASSERT_TRUE(platform::MakeDirs(t.path + "folder"));
+  WriteText(t.path + "from", "new");
+  for (const char *name : {"taken", "dangling", "folder"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(platform::RenameNoReplace(t.path + "from", t.path + name));
+    EXPECT_TRUE(platform::NameTaken(platform::LastError()));
+    EXPECT_EQ(platform::FileSize(t.path + "from"), 3);
+  }
+  EXPECT_EQ(platform::FileSize(t.path + "taken"), 5);
+  EXPECT_TRUE(platform::PathExists(t.path + "dangling"));
+  EXPECT_FALSE(platform::FileExists(t.path + "dangling"));
+  EXPECT_TRUE(platform::RenameNoReplace(t.path + "from", t.path + "free"));
+  EXPECT_FALSE(platform::PathExists(t.path + "from"));
+  EXPECT_EQ(platform::FileSize(t.path + "free"), 3);
+}
+
+TEST(Platform, FollowLinksGoesThroughEveryLinkOfTheLastPart) {
+  TempDir t;
+  WriteText(t.path + "file", "x");
+  ASSERT_TRUE(platform::MakeDirs(t.path + "sub"));
+  ASSERT_EQ(::symlink("../file", (t.path + "sub/up").c_str()), 0);
+  ASSERT_EQ(::symlink("sub/up", (t.path + "chain").c_str()), 0);
+  ASSERT_EQ(::symlink((t.path + "none").c_str(), (t.path + "dangling").c_str()), 0);
+  ASSERT_EQ(::symlink("loop2", (t.path + "loop1").c_str()), 0);
+  ASSERT_EQ(::symlink("loop1", (t.path + "loop2").c_str()), 0);
+  EXPECT_EQ(platform::FollowLinks(t.path + "file"), t.path + "file");
+  EXPECT_EQ(platform::FollowLinks(t.path + "chain"), t.path + "sub/../file");
+  EXPECT_EQ(platform::FollowLinks(t.path + "dangling"), t.path + "none");
+  EXPECT_EQ(platform::FollowLinks(t.path + "missing"), t.path + "missing");
+  EXPECT_EQ(platform::FollowLinks(t.path + "loop1"), "");
+}
+
+TEST(Platform, ClaimInUseHoldsWhileTheHandleLives) {
+  TempDir t;
+  const std::string f = t.path + ".zepconv-abcdef";
+  platform::Handle own = platform::CreateNew(f);
+  ASSERT_NE(own, platform::InvalidHandle);
+  EXPECT_EQ(platform::CreateNew(f), platform::InvalidHandle);
+  EXPECT_TRUE(platform::NameTaken(platform::LastError()));
+  ASSERT_EQ(platform::ClaimInUse(own), platform::Claim::Claimed);
+
+  platform::Handle other = platform::OpenEntry(f);
+  ASSERT_NE(other, platform::InvalidHandle);
+  EXPECT_EQ(platform::ClaimInUse(other), platform::Claim::Held);
+  platform::Close(own);
+  EXPECT_EQ(platform::ClaimInUse(other), platform::Claim::Claimed) << "its owner is gone";
+  platform::Close(other);
+
+  // A folder is claimed the same way; a name removed before the claim is not.
+  ASSERT_TRUE(platform::MakeDir(t.path + "d"));
+  EXPECT_FALSE(platform::MakeDir(t.path + "d"));
+  platform::Handle dir = platform::OpenEntry(t.path + "d");
+  ASSERT_NE(dir, platform::InvalidHandle);
+  ASSERT_TRUE(platform::RemoveEmptyDir(t.path + "d"));
+  EXPECT_EQ(platform::ClaimInUse(dir), platform::Claim::Gone);
+  platform::Close(dir);
+
+  ASSERT_EQ(::symlink(f.c_str(), (t.path + "link").c_str()), 0);
+  EXPECT_EQ(platform::OpenEntry(t.path + "link"), platform::InvalidHandle)
+      << "links are not followed";
+  EXPECT_EQ(platform::CreateNew(t.path + "link"), platform::InvalidHandle);
+}
+
+TEST(Platform, UnnamedFileOpensAgainByItsPathAndLeavesNoName) {
+  TempDir t;
+  platform::Handle h = platform::OpenUnnamed(t.path);
+  ASSERT_NE(h, platform::InvalidHandle) << "the test folder's file system makes unnamed files";
+  ASSERT_TRUE(platform::Write(h, "inner", 5));
+  const std::string again = platform::ReopenPath(h);
+  ASSERT_FALSE(again.empty());
+  platform::Handle r = platform::Open(again, platform::OpenMode::Read);
+  ASSERT_NE(r, platform::InvalidHandle);
+  char buf[8] = {};
+  EXPECT_EQ(platform::Read(r, buf, sizeof buf), 5);
+  EXPECT_EQ(std::string(buf, 5), "inner");
+  platform::Close(r);
+  std::vector<platform::DirEntry> entries;
+  ASSERT_TRUE(platform::ListDir(t.path, entries));
+  EXPECT_TRUE(entries.empty());
+  platform::Close(h);
+  EXPECT_TRUE(platform::ReopenPath(h).empty());
+}
+
+TEST(Platform, RemoveEmptyDirKeepsAFolderThatHoldsSomething) {
+  TempDir t;
+  ASSERT_TRUE(platform::MakeDir(t.path + "a"));
+  WriteText(t.path + "a/f", "x");
+  EXPECT_FALSE(platform::RemoveEmptyDir(t.path + "a"));
+  EXPECT_TRUE(platform::FileExists(t.path + "a/f"));
+  EXPECT_FALSE(platform::MakeDir(t.path + "missing/b")) << "one level only";
+}
+
+TEST(Platform, FileIdTellsFilesApartWhateverTheirNames) {
+  TempDir t;
+  WriteText(t.path + "a", "1");
+  WriteText(t.path + "b", "1");
+  ASSERT_EQ(::symlink("a", (t.path + "l").c_str()), 0);
+  platform::FileId a, b, l;
+  ASSERT_TRUE(platform::GetFileId(t.path + "a", a));
+  ASSERT_TRUE(platform::GetFileId(t.path + "b", b));
+  ASSERT_TRUE(platform::GetFileId(t.path + "l", l));
+  EXPECT_EQ(a, l);
+  EXPECT_NE(a, b);
+  EXPECT_FALSE(platform::GetFileId(t.path + "missing", a));
+}
+
+TEST(Platform, CaughtInterruptionIsNotedAndTheProcessGoesOn) {
+  platform::SetInterruption(0);
+  platform::CatchInterruptions();
+  ASSERT_EQ(::raise(SIGHUP), 0);
+  EXPECT_EQ(platform::Interruption(), SIGHUP);
+  EXPECT_EQ(platform::InterruptionName(SIGHUP), "SIGHUP");
+  EXPECT_EQ(platform::InterruptionName(SIGINT), "SIGINT");
+  platform::SetInterruption(0);
+  EXPECT_EQ(platform::Interruption(), 0);
+  ::signal(SIGHUP, SIG_DFL);
+  ::signal(SIGINT, SIG_DFL);
+  ::signal(SIGTERM, SIG_DFL);
 }
 
 } // namespace

@@ -315,6 +315,26 @@ TEST(SFile, AnonymousFileIsReadBackAfterEndWriting) {
 
 // A file opened for reading gets a window sized by the file; reads of every
 // size, from every kind of position, still give the file's bytes.
+// A temporary file made by its owner is written where it is: the same file
+// (so a claim on it stays), never truncated, and never a file holding data.
+TEST(SFile, InPlaceWritesTheEmptyFileItselfAndRefusesOneWithData) {
+  bb::TempDir t;
+  const std::string path = t / "made";
+  const platform::Handle owner = platform::CreateNew(path);
+  ASSERT_NE(owner, platform::InvalidHandle);
+  {
+    SFile f(path, InPlace{});
+    f.SWrite("written", 7);
+    f.Close();
+  }
+  EXPECT_EQ(platform::Size(owner), 7) << "the owner's file, not a new one";
+  EXPECT_EQ(ReadAll(path), "written");
+  ZError e = CatchZ([&] { SFile f(path, InPlace{}); });
+  EXPECT_EQ(e.HelpContext, 99);
+  EXPECT_EQ(ReadAll(path), "written");
+  platform::Close(owner);
+}
+
 TEST(SFile, SmallFileWindowReadsEveryByte) {
   bb::TempDir t;
   std::mt19937 gen(11);

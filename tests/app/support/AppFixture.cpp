@@ -1,6 +1,8 @@
 #include "AppFixture.h"
 
 #include "BlockBuilder.h"
+#include "Expected.h"
+#include "ModelBuilder.h"
 
 #include <algorithm>
 
@@ -33,6 +35,7 @@ void AppTest::TearDown() {
   E.reset();
   Presenter.reset();
   platform::ClearInjectedFailures();
+  platform::SetInterruption(0);
   if (HadTmp)
     platform::SetEnv(platform::TempDirVariable, OldTmp);
   else
@@ -89,6 +92,15 @@ void AppTest::SweepInjectedFailures(std::initializer_list<platform::Op> ops, con
   }
 }
 
+AppTest::Converted AppTest::WriteSources(uint64_t seed) {
+  samples::ModelSpec model;
+  model.seed = seed;
+  samples::CompositeSpec composite;
+  composite.seed = seed + 1;
+  return {expect::Model(samples::WriteModel(Path("s.IMS"), model), 1),
+          expect::Composite(samples::WriteComposite(Path("s.IMP"), composite))};
+}
+
 void AppTest::ExpectUserNamesOnly(const std::string &reason) const {
   EXPECT_FALSE(reason.empty());
   std::vector<std::string> texts = Texts();
@@ -96,6 +108,7 @@ void AppTest::ExpectUserNamesOnly(const std::string &reason) const {
   for (const std::string &t : texts) {
     EXPECT_EQ(t.find(".zepconv-"), std::string::npos) << t;
     EXPECT_EQ(t.find(SysTmp), std::string::npos) << t;
+    EXPECT_EQ(t.find("/proc/self/fd/"), std::string::npos) << t; // an unnamed work file
   }
 }
 

@@ -51,6 +51,16 @@ protected:
   void SweepInjectedFailures(std::initializer_list<platform::Op> ops, const std::string &ext,
                              const std::string &want, const std::function<bool()> &convert);
 
+  // Writes the sources s.IMS (a model of kind 1, from `seed`) and s.IMP (a
+  // composite, from seed + 1); gives what each converts to.
+  struct Converted {
+    std::string model, composite;
+    const std::string &Of(const std::string &ext) const {
+      return ext == ".IMP" ? composite : model;
+    }
+  };
+  Converted WriteSources(uint64_t seed);
+
   // A failure's reason says something and, like every text shown, names the
   // user's files only: never a temporary target or the private temporary folder.
   void ExpectUserNamesOnly(const std::string &reason) const;
