@@ -55,8 +55,13 @@ void SetUp(Commands &c, Options &o) {
   app.require_subcommand(1);
   app.footer("`zepconv COMMAND --help` describes a command. Exit status: 0 success, 1 a\n"
              "conversion failed or was refused, a file was skipped or a check failed, 2 bad\n"
+#ifdef _WIN32
+             "usage, 130 stopped by Ctrl+C, 149 by Ctrl+Break, 143 by closing the console (the\n"
+             "file being converted is abandoned, nothing is left behind).");
+#else
              "usage, 128 + N stopped by signal N (SIGINT, SIGTERM, SIGHUP: the file being\n"
              "converted is abandoned, nothing is left behind).");
+#endif
 
   c.convert = app.add_subcommand("convert", "Convert one file");
   c.convert

@@ -5,8 +5,12 @@
 #include "PlatformShared.h"
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 
 #include <windows.h>
 
@@ -14,6 +18,7 @@
 
 namespace platform {
 
+using detail::BeforeCall;
 using detail::Injected;
 
 const int ErrNotFound = ERROR_FILE_NOT_FOUND;
@@ -150,6 +155,22 @@ template <class Visit> bool EachEntry(const std::string &path, Visit visit) {
   return why == ERROR_NO_MORE_FILES;
 }
 
+// Others may read, write, rename and delete a file while it is open, as on
+// POSIX systems.
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+Handle ClosedWithError(HANDLE h, DWORD code) {
+  ::CloseHandle(h);
+  ::SetLastError(code);
+  return InvalidHandle;
+}
+
+// The names of the open files made by OpenUnnamed, by handle (ReopenPath).
+std::mutex g_unnamedMutex;
+std::map<Handle, std::string> g_unnamed;
+
+} // namespace
+
 std::string TempRoot() {
   wchar_t buf[MAX_PATH + 1];
   const DWORD n = ::GetTempPathW(MAX_PATH + 1, buf);
@@ -159,9 +180,8 @@ std::string TempRoot() {
   return root;
 }
 
-} // namespace
-
 Handle Open(const std::string &path, OpenMode mode, int64_t *size) {
+  BeforeCall(Op::Open, path);
   if (Injected(Op::Open))
     return InvalidHandle;
   DWORD access = GENERIC_READ, disposition = OPEN_EXISTING;
@@ -176,13 +196,14 @@ Handle Open(const std::string &path, OpenMode mode, int64_t *size) {
     disposition = CREATE_ALWAYS;
     break;
   }
-  // Others may read, write, rename and delete the file while it is open, as
-  // on POSIX systems. A folder cannot be opened this way (access denied).
-  HANDLE h = ::CreateFileW(WinPath(path).c_str(), access,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A folder cannot be opened this way (access denied). Opening a pipe or a
+  // device does not wait either; such a handle is refused at once.
+  HANDLE h = ::CreateFileW(WinPath(path).c_str(), access, ShareAll, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE)
     return InvalidHandle;
+  if (::GetFileType(h) != FILE_TYPE_DISK)
+    return ClosedWithError(h, ErrorNotPlainFile);
   if (size) {
     LARGE_INTEGER s;
     if (!::GetFileSizeEx(h, &s)) {
@@ -216,6 +237,10 @@ bool Close(Handle h) {
   if (h == InvalidHandle) {
     ::SetLastError(ERROR_INVALID_HANDLE);
     return false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(g_unnamedMutex);
+    g_unnamed.erase(h);
   }
   return ::CloseHandle(Native(h)) != 0;
 }
@@ -259,9 +284,30 @@ bool Flush(Handle h) {
 }
 
 bool Sync(Handle h) {
+  BeforeCall(Op::Sync, std::string());
   if (Injected(Op::Sync))
     return false;
   return h != InvalidHandle && ::FlushFileBuffers(Native(h)) != 0;
+}
+
+bool KeepPermissions(Handle h, const std::string &of) {
+  // A file's access rights come from its folder when it is made there, as the
+  // old file's did; only the read-only mark is the file's own, and a file
+  // with it cannot be replaced anyway.
+  (void)h;
+  DWORD attr;
+  return Attributes(of, attr);
+}
+
+bool SyncFolder(const std::string &path) {
+  BeforeCall(Op::Sync, path);
+  if (Injected(Op::Sync))
+    return false;
+  // NTFS writes a folder's entries through its journal, and renames here ask
+  // for that to be done before they return (MOVEFILE_WRITE_THROUGH): a folder
+  // handle has nothing left to flush.
+  DWORD attr;
+  return Attributes(path.empty() ? std::string(".") : path, attr);
 }
 
 bool FileExists(const std::string &path) {
@@ -274,15 +320,62 @@ bool DirExists(const std::string &path) {
   return Attributes(path, attr) && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool PathExists(const std::string &path) {
+  // Not followed: a link that leads nowhere exists too.
+  return ::GetFileAttributesW(WinPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool RemoveFile(const std::string &path) {
   return ::DeleteFileW(WinPath(path).c_str()) != 0;
 }
 
 bool RenameFile(const std::string &from, const std::string &to) {
+  BeforeCall(Op::Rename, from, to);
   if (Injected(Op::Rename))
     return false;
   return ::MoveFileExW(WinPath(from).c_str(), WinPath(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RenameNoReplace(const std::string &from, const std::string &to) {
+  BeforeCall(Op::Rename, from, to);
+  if (Injected(Op::Rename))
+    return false;
+  // Without MOVEFILE_REPLACE_EXISTING the system refuses a taken name in the
+  // same step as the rename.
+  return ::MoveFileExW(WinPath(from).c_str(), WinPath(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool NameTaken(int code) {
+  return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
+}
+
+std::string FollowLinks(const std::string &path) {
+  const DWORD attr = ::GetFileAttributesW(WinPath(path).c_str());
+  if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_REPARSE_POINT))
+    return path;
+  // The system follows every link of the path when it opens it and names the
+  // file it reached; a link that leads nowhere (or round in a circle) opens
+  // nothing, and is then the file itself.
+  HANDLE h = ::CreateFileW(WinPath(path).c_str(), 0, ShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return path;
+  std::wstring name(MAX_PATH, L'\0');
+  DWORD n = ::GetFinalPathNameByHandleW(h, name.data(), static_cast<DWORD>(name.size()), 0);
+  if (n >= name.size()) {
+    name.resize(n + 1);
+    n = ::GetFinalPathNameByHandleW(h, name.data(), static_cast<DWORD>(name.size()), 0);
+  }
+  ::CloseHandle(h);
+  if (n == 0 || n >= name.size())
+    return path;
+  name.resize(n);
+  if (name.starts_with(L"\\\\?\\UNC\\"))
+    name = L"\\\\" + name.substr(8);
+  else if (name.starts_with(L"\\\\?\\") && name.size() - 4 < PlainPathMax)
+    name = name.substr(4);
+  return Utf8(name);
 }
 
 bool MakeDirs(const std::string &path) {
@@ -301,12 +394,29 @@ bool MakeDirs(const std::string &path) {
   return DirExists(p); // made meanwhile by somebody else
 }
 
+bool MakeDir(const std::string &path) {
+  return ::CreateDirectoryW(WinPath(path).c_str(), nullptr) != 0;
+}
+
+bool RemoveEmptyDir(const std::string &path) {
+  return ::RemoveDirectoryW(WinPath(path).c_str()) != 0;
+}
+
 bool SameFile(const std::string &a, const std::string &b) {
   BY_HANDLE_FILE_INFORMATION ia, ib;
   if (!FileInformation(a, ia) || !FileInformation(b, ib))
     return false;
   return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
          ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool GetFileId(const std::string &path, FileId &id) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!FileInformation(path, info))
+    return false;
+  id = {info.dwVolumeSerialNumber,
+        static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+  return true;
 }
 
 int64_t FileSize(const std::string &path) {
@@ -344,6 +454,141 @@ std::string MakeTempDir(const std::string &prefix) {
       return dir + Separator;
     if (::GetLastError() != ERROR_ALREADY_EXISTS)
       return std::string();
+  }
+}
+
+Handle CreateNew(const std::string &path) {
+  BeforeCall(Op::Open, path);
+  if (Injected(Op::Open))
+    return InvalidHandle;
+  // CREATE_NEW fails on any taken name, a link that leads nowhere too.
+  HANDLE h = ::CreateFileW(WinPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h == INVALID_HANDLE_VALUE ? InvalidHandle : reinterpret_cast<Handle>(h);
+}
+
+Handle OpenEntry(const std::string &path) {
+  // The entry itself: a link is opened as a link, not followed.
+  HANDLE h = ::CreateFileW(WinPath(path).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return InvalidHandle;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(h, &info)) {
+    const DWORD e = ::GetLastError();
+    return ClosedWithError(h, e);
+  }
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    return ClosedWithError(h, ERROR_CANT_ACCESS_FILE);
+  return reinterpret_cast<Handle>(h);
+}
+
+Claim ClaimInUse(Handle h) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(Native(h), &info))
+    return Claim::Unsupported;
+  // A folder takes no lock on Windows: no run claims one, so none removes
+  // another run's folder.
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    return Claim::Unsupported;
+  // A lock on one byte far beyond any end of the file: it hinders no reading
+  // or writing, and the system drops it with the handle, however the process
+  // ends.
+  OVERLAPPED at{};
+  at.Offset = 0;
+  at.OffsetHigh = 0x40000000;
+  if (!::LockFileEx(Native(h), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                    &at))
+    return ::GetLastError() == ERROR_LOCK_VIOLATION ? Claim::Held : Claim::Unsupported;
+  // A cleaner may have removed the name between its creation and the lock.
+  FILE_STANDARD_INFO standard;
+  if (::GetFileInformationByHandleEx(Native(h), FileStandardInfo, &standard, sizeof standard) &&
+      (standard.DeletePending || standard.NumberOfLinks == 0))
+    return Claim::Gone;
+  return Claim::Claimed;
+}
+
+Handle OpenUnnamed(const std::string &folder) {
+  if (Injected(Op::Open))
+    return InvalidHandle;
+  // Windows has no file without a name; the nearest is one that the system
+  // deletes with its last handle, also when the process is killed. Its name
+  // is kept for ReopenPath.
+  for (;;) {
+    const std::string path = folder + ".zepconv-tmp-" + detail::RandomName(8);
+    HANDLE h = ::CreateFileW(WinPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr,
+                             CREATE_NEW,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN |
+                                 FILE_FLAG_DELETE_ON_CLOSE,
+                             nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      const Handle handle = reinterpret_cast<Handle>(h);
+      std::lock_guard<std::mutex> lock(g_unnamedMutex);
+      g_unnamed[handle] = path;
+      return handle;
+    }
+    if (::GetLastError() != ERROR_FILE_EXISTS)
+      return InvalidHandle;
+  }
+}
+
+std::string ReopenPath(Handle h) {
+  std::lock_guard<std::mutex> lock(g_unnamedMutex);
+  const auto it = g_unnamed.find(h);
+  return it == g_unnamed.end() ? std::string() : it->second;
+}
+
+namespace {
+
+std::atomic<int> g_interruption{0};
+
+BOOL WINAPI NoteInterruption(DWORD event) {
+  // The system calls this on a thread of its own; the work notices the flag
+  // between its steps. A second request goes to the system's own handler,
+  // which ends the process at once.
+  if (g_interruption.load() != 0)
+    return FALSE;
+  switch (event) {
+  case CTRL_C_EVENT:
+    g_interruption.store(SIGINT);
+    return TRUE;
+  case CTRL_BREAK_EVENT:
+    g_interruption.store(SIGBREAK);
+    return TRUE;
+  default:
+    // The console is closing, or the user logs off: the system ends the
+    // process when this returns, so it waits here while the work cleans up
+    // and the program ends by itself (the system gives it a few seconds).
+    g_interruption.store(SIGTERM);
+    ::Sleep(INFINITE);
+    return TRUE;
+  }
+}
+
+} // namespace
+
+void CatchInterruptions() {
+  ::SetConsoleCtrlHandler(NoteInterruption, TRUE);
+}
+
+int Interruption() {
+  return g_interruption.load();
+}
+
+void SetInterruption(int signal) {
+  g_interruption.store(signal);
+}
+
+std::string InterruptionName(int signal) {
+  switch (signal) {
+  case SIGINT:
+    return "SIGINT";
+  case SIGTERM:
+    return "SIGTERM";
+  case SIGBREAK:
+    return "SIGBREAK";
+  default:
+    return std::to_string(signal);
   }
 }
 

@@ -421,8 +421,10 @@ TEST_F(CliTest, StoppedBySignalReportsTheFileAndTheSummarySoFar) {
   EXPECT_EQ(
       lines[2],
       (nlohmann::json{{"converted", 1}, {"failed", 0}, {"skipped", 0}, {"interrupted", "SIGINT"}}));
+#ifndef _WIN32
   for (int sig : {SIGINT, SIGTERM, SIGHUP})
     std::signal(sig, SIG_DFL);
+#endif
 }
 
 // In plain output a path with a control character is quoted and escaped, so
