@@ -142,7 +142,6 @@ bool CopyPlainFile(const std::string &from, const std::string &to) {
     return false;
   }
   return Close(out); // a failure to close leaves its own reason
-
 }
 
 } // namespace platform

@@ -42,8 +42,8 @@ std::wstring Wide(const std::string &s) {
 std::string Utf8(const wchar_t *w, size_t len) {
   if (len == 0)
     return std::string();
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), nullptr, 0, nullptr,
-                                      nullptr);
+  const int n =
+      ::WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), nullptr, 0, nullptr, nullptr);
   std::string s(static_cast<size_t>(n), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), s.data(), n, nullptr, nullptr);
   return s;
@@ -497,8 +497,7 @@ Claim ClaimInUse(Handle h) {
   OVERLAPPED at{};
   at.Offset = 0;
   at.OffsetHigh = 0x40000000;
-  if (!::LockFileEx(Native(h), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                    &at))
+  if (!::LockFileEx(Native(h), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
     return ::GetLastError() == ERROR_LOCK_VIOLATION ? Claim::Held : Claim::Unsupported;
   // A cleaner may have removed the name between its creation and the lock.
   FILE_STANDARD_INFO standard;
@@ -516,11 +515,9 @@ Handle OpenUnnamed(const std::string &folder) {
   // is kept for ReopenPath.
   for (;;) {
     const std::string path = folder + ".zepconv-tmp-" + detail::RandomName(8);
-    HANDLE h = ::CreateFileW(WinPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr,
-                             CREATE_NEW,
-                             FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN |
-                                 FILE_FLAG_DELETE_ON_CLOSE,
-                             nullptr);
+    HANDLE h = ::CreateFileW(
+        WinPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       const Handle handle = reinterpret_cast<Handle>(h);
       std::lock_guard<std::mutex> lock(g_unnamedMutex);
@@ -661,6 +658,8 @@ void SetLastError(int code) {
 }
 
 std::string ErrorText(int code) {
+  if (code == ErrorNotPlainFile)
+    return "Not a regular file";
   wchar_t *text = nullptr;
   const DWORD n = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
