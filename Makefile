@@ -1,5 +1,5 @@
 # Front door of the build. `make test` is the one command a newcomer needs.
-.PHONY: all deps build test test-asan run bench fuzz format clean
+.PHONY: all deps build test test-asan test-windows dist-windows run bench fuzz screenshots package format clean
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -21,6 +21,16 @@ test-asan: deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
 
+# Cross-built for 64-bit Windows (mingw-w64), tested under Wine against the
+# Linux build; the zip holds zepconv.exe and its README.
+test-windows:
+	@bash scripts/install-deps windows
+	@bash scripts/test-windows
+
+dist-windows:
+	@bash scripts/install-deps windows
+	@bash scripts/dist-windows
+
 run: build
 	@bash scripts/run-sample
 
@@ -30,8 +40,20 @@ bench: build
 fuzz: deps
 	@bash scripts/fuzz
 
+# Every window and dialog rendered offscreen into build/screenshots/*.png.
+screenshots: build
+	@test -x build/src/gui/zepconv-screenshots || \
+	  { echo "screenshots: the window was not built (Qt 6 missing or ZEP_GUI=OFF)" >&2; exit 1; }
+	rm -rf build/screenshots
+	QT_QPA_PLATFORM=offscreen build/src/gui/zepconv-screenshots build/screenshots
+
+# A Debian package of the command and the window in build/ (zepconv_VERSION_ARCH.deb).
+package: build
+	cd build && cpack -G DEB
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-asan build-fuzz
+	-[ -d build-windows/wine ] && WINEPREFIX=$(CURDIR)/build-windows/wine wineserver -k 2>/dev/null
+	rm -rf build build-asan build-fuzz build-windows

@@ -72,8 +72,8 @@ int main(int argc, char **argv) {
     return 2;
   }
   std::string dir = argv[1];
-  if (dir.back() != '/')
-    dir += '/';
+  if (!platform::IsSeparator(dir.back()))
+    dir += platform::Separator;
   platform::MakeDirs(dir);
   SetPresenter([](const MsgRequest &r) {
     std::fprintf(stderr, "%s\n", r.Text.c_str());

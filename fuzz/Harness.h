@@ -127,7 +127,7 @@ inline HarnessResult RunBlockFileHarness(const std::string &input, const std::st
   ReadAll(input, out, false);
   const std::string copy = work + "copy.bf";
   platform::RemoveFile(copy);
-  if (!platform::CopyFile(input, copy))
+  if (!platform::CopyPlainFile(input, copy))
     Fault("cannot copy the input", copy);
   try {
     compress_bf(copy, 0);

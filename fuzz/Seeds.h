@@ -108,7 +108,7 @@ inline std::vector<std::string> WriteSeeds(const std::string &dir) {
   {
     const std::string path = dir + "compacted.bf";
     platform::RemoveFile(path);
-    platform::CopyFile(dir + "edited.bf", path);
+    platform::CopyPlainFile(dir + "edited.bf", path);
     compress_bf(path, 0);
     out.push_back(path);
   }

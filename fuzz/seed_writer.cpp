@@ -1,9 +1,12 @@
-// Writes the seed corpus of the fuzz target into the folder given as the
-// only argument: the block files of Seeds.h and, when the sample builders are
-// linked in, a model file and a composite in the source edition.
+// Writes the seed corpus of the block-file target into the folder given as
+// the first argument: the block files of Seeds.h and, when the sample
+// builders are linked in, a model file and a composite in the source edition.
+// With a second folder, also the inputs of LayoutHarness.h for the layout
+// target.
 #include <cstdio>
 #include <string>
 
+#include "LayoutHarness.h"
 #include "Messages.h"
 #include "Platform.h"
 #include "Seeds.h"
@@ -12,11 +15,38 @@
 #include "ModelBuilder.h"
 #endif
 
+namespace {
+
+bool WriteLayoutSeeds(const std::string &dir) {
+  if (!platform::MakeDirs(dir)) {
+    std::fprintf(stderr, "cannot make %s\n", dir.c_str());
+    return false;
+  }
+  int i = 0;
+  for (const std::string &seed : fuzzing::LayoutSeeds()) {
+    const std::string path = dir + platform::Separator + "seed" + std::to_string(i++);
+    platform::RemoveFile(path);
+    const platform::Handle h = platform::Open(path, platform::OpenMode::Create);
+    const bool ok = h != platform::InvalidHandle &&
+                    platform::Write(h, seed.data(), static_cast<int64_t>(seed.size()));
+    if (h == platform::InvalidHandle || !platform::Close(h) || !ok) {
+      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s <block-file corpus folder> [<layout corpus folder>]\n",
+                 argv[0]);
     return 2;
   }
+  if (argc == 3 && !WriteLayoutSeeds(argv[2]))
+    return 1;
   std::string dir = platform::AbsolutePath(argv[1]);
   if (dir.empty() || !platform::MakeDirs(dir)) {
     std::fprintf(stderr, "cannot make %s\n", argv[1]);

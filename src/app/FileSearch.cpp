@@ -33,11 +33,15 @@ bool Match(const char *n, const char *m) {
 } // namespace
 
 std::string FolderText(const std::string &folder) {
-  std::string f = folder;
-  while (f.size() > 1 && f.back() == platform::Separator)
+  // Windows takes "/" too, and file dialogs give it; the text the user sees
+  // and every path built on it keep to the system's own separator.
+  std::string f = platform::NativePath(folder);
+  while (f.size() > 1 && platform::IsSeparator(f.back()))
     f.pop_back();
-  if (f.empty() || f.back() != platform::Separator)
+  if (f.empty() || !platform::IsSeparator(f.back()))
     f += platform::Separator;
+  else
+    f.back() = platform::Separator; // the root folder
   return f;
 }
 
@@ -93,7 +97,7 @@ int FilterByMask(const std::vector<std::string> &paths, const std::string &mask,
                  std::vector<std::string> &list) {
   int added = 0;
   for (const auto &p : paths) {
-    const size_t sep = p.rfind(platform::Separator);
+    const size_t sep = p.find_last_of(platform::Separators);
     const std::string name = sep == std::string::npos ? p : p.substr(sep + 1);
     if (!MatchMask(name, mask))
       continue;

@@ -1,13 +1,15 @@
 // Finding the files of a folder tree: the folder walk of the mass conversion.
-// Hidden entries (names beginning with ".") and symbolic links to folders are
-// not followed; siblings come in name order, each folder before its own
-// sub-folders. Folder texts end with exactly one separator.
+// Hidden entries (by the system's rule: names beginning with "." on POSIX
+// systems, the hidden or system attribute on Windows) and symbolic links to
+// folders are not followed; siblings come in name order, each folder before
+// its own sub-folders. Folder texts end with exactly one separator.
 #pragma once
 
 #include <string>
 #include <vector>
 
-// `folder` with exactly one separator at its end ("/" stays "/").
+// `folder` with exactly one separator at its end ("/" stays "/"), every
+// separator the system's own.
 std::string FolderText(const std::string &folder);
 
 // Appends `folder` and, depth first, every sub-folder below it (each ending

@@ -17,6 +17,19 @@ namespace {
 const std::string SameFolderMessage =
     "Папки \"Откуда\" и \"Куда\" совпадают.\nПреобразование \"сам в себя\" невозможно!";
 const std::string AbortQuestion = "Прервать преобразование?";
+const std::string CancelledMessage = "Отменено пользователем";
+
+// "Преобразование завершено !", with the counts on a second line when `counts`.
+std::string ClosingText(const MassReport &report, bool counts) {
+  std::string text = "Преобразование завершено !";
+  if (counts) {
+    text += "\nПреобразовано файлов: " + std::to_string(report.converted()) +
+            ", с ошибкой: " + std::to_string(report.failed());
+    if (!report.skipped.empty())
+      text += ", не удалось прочитать: " + std::to_string(report.skipped.size());
+  }
+  return text;
+}
 
 } // namespace
 
@@ -204,13 +217,16 @@ std::vector<MassResult> RunSideBySide(const std::vector<PlannedFile> &plan, unsi
 
 std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
                                           bool askAfterFailure, const MassResultHook &onResult,
-                                          const MassStartHook &onStart, unsigned jobs) {
-  if (jobs > 1 && !askAfterFailure && plan.size() > 1)
+                                          const MassStartHook &onStart,
+                                          const MassStopHook &shouldStop, unsigned jobs) {
+  if (jobs > 1 && !askAfterFailure && !shouldStop && plan.size() > 1)
     return RunSideBySide(plan, std::min<unsigned>(jobs, static_cast<unsigned>(plan.size())),
                          onResult, onStart);
   std::vector<MassResult> results;
   RunFiles run;
   for (size_t i = 0; i < plan.size() && !platform::Interruption(); ++i) {
+    if (shouldStop && shouldStop())
+      break;
     const PlannedFile &f = plan[i];
     if (onStart)
       onStart(f, i, plan.size());
@@ -244,7 +260,7 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
     report.status = MassStatus::SameFolder;
     return report;
   }
-  auto stopped = [&] {
+  auto interrupted = [&] {
     ShowMessage("Преобразование прервано !");
     report.status = MassStatus::Interrupted;
     return report;
@@ -253,7 +269,7 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
   try {
     sel = BuildSelection(engine, req.sourceFolder, &report.skipped);
   } catch (const Interrupted &) {
-    return stopped();
+    return interrupted();
   }
   if (sel.empty()) {
     ShowMessage("Не найдено ни одного файла");
@@ -263,15 +279,17 @@ MassReport MassConvert(Engine &engine, const MassRequest &req) {
   std::vector<PlannedFile> plan;
   if ((req.select && !req.select(sel)) ||
       !PrepareMassConversion(sel, req.sourceFolder, req.targetFolder, req.policy, plan)) {
-    ShowMessage("Отменено пользователем");
+    ShowMessage(CancelledMessage);
     report.status = MassStatus::Cancelled;
     return report;
   }
-  report.results =
-      RunMassConversion(engine, plan, req.askAfterFailure, req.onResult, req.onStart, req.jobs);
+  bool cancelled = false;
+  const MassStopHook stop = [&] { return cancelled = req.shouldStop && req.shouldStop(); };
+  report.results = RunMassConversion(engine, plan, req.askAfterFailure, req.onResult, req.onStart,
+                                     req.shouldStop ? stop : MassStopHook{}, req.jobs);
   if (platform::Interruption())
-    return stopped();
-  ShowMessage("Преобразование завершено !");
-  report.status = MassStatus::Done;
+    return interrupted();
+  report.status = cancelled ? MassStatus::Stopped : MassStatus::Done;
+  ShowMessage(cancelled ? CancelledMessage : ClosingText(report, req.closingCounts));
   return report;
 }

@@ -84,14 +84,18 @@ struct MassResult {
 using MassStartHook = std::function<void(const PlannedFile &, size_t index, size_t total)>;
 using MassResultHook = std::function<void(const MassResult &)>;
 
+// Asked before each file of a run; true ends the run before that file.
+using MassStopHook = std::function<bool()>;
+
 // Converts every planned file with ConvertFile. After a failure or refusal,
 // when `askAfterFailure`, AskYesNo("Прервать преобразование?"): Yes stops the
 // run. An interruption (the user's request to stop) ends the run after the
 // file it stopped, or before the next one. No file of the run replaces one
 // that an earlier file of the run wrote. `onStart` and `onResult`, when given,
-// see each file as it starts and each result as it comes.
+// see each file as it starts and each result as it comes; `shouldStop`, when
+// given, is asked before each file.
 //
-// With `jobs` above 1 and no question after a failure, up to `jobs` files are
+// With `jobs` above 1, no question after a failure and no `shouldStop`, up to `jobs` files are
 // converted at once, each by an engine of its own on a thread of its own
 // (`engine` is not used). Everything is still told in list order: a file's
 // messages are kept until the files before it are told, then shown together,
@@ -103,13 +107,15 @@ using MassResultHook = std::function<void(const MassResult &)>;
 // get no result.
 std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
                                           bool askAfterFailure, const MassResultHook &onResult,
-                                          const MassStartHook &onStart = {}, unsigned jobs = 1);
+                                          const MassStartHook &onStart = {},
+                                          const MassStopHook &shouldStop = {}, unsigned jobs = 1);
 
 enum class MassStatus {
   SameFolder,   // source and target folders are equal: nothing searched
   NothingFound, // no file of edition 2.10.5 in the tree
   Cancelled,    // the selection was cancelled, or "Прервать" during the questions
   Done,         // the run took place (some files may have failed)
+  Stopped,      // the run was stopped between two files by `shouldStop`
   Interrupted,  // the user asked to stop; the results so far are in the report
 };
 
@@ -130,12 +136,19 @@ struct MassRequest {
   std::function<bool(Selection &)> select;
   MassStartHook onStart;
   MassResultHook onResult;
+  // Asked before each file of the run (the window's Cancel): true ends the run
+  // there, the file under way having finished, with "Отменено пользователем".
+  MassStopHook shouldStop;
+  // The closing "Преобразование завершено !" gets a second line with the
+  // counts (the window, which prints no line per file).
+  bool closingCounts = false;
   unsigned jobs = 1; // files converted at once (see RunMassConversion)
 };
 
 // The whole mass command: the same-folder refusal, the selection, the
 // questions and the run, with their final messages ("Не найдено ни одного
 // файла", "Отменено пользователем", "Преобразование завершено !",
-// "Преобразование прервано !"). What could not be looked at is in the
-// report's `skipped`, whatever the status.
+// "Преобразование прервано !"; a run stopped by `shouldStop` also ends with
+// "Отменено пользователем"). What could not be looked at is in the report's
+// `skipped`, whatever the status.
 MassReport MassConvert(Engine &engine, const MassRequest &request);

@@ -277,11 +277,11 @@ void OpenBlock::Close() {
 }
 
 std::string FolderOf(const std::string &path) {
-  const size_t sep = path.rfind(platform::Separator);
+  const size_t sep = path.find_last_of(platform::Separators);
   return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
 }
 
 std::string FileNameOf(const std::string &path) {
-  const size_t sep = path.rfind(platform::Separator);
+  const size_t sep = path.find_last_of(platform::Separators);
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }

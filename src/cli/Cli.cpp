@@ -18,6 +18,7 @@
 #include "Platform.h"
 #include "ProgressLine.h"
 #include "SampleTree.h"
+#include "TargetName.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ unsigned DefaultJobs() {
 struct Options {
   std::string kind;
   bool replace = false, copy = false, list = false, json = false, quiet = false;
+  bool noDamaged = false;     // sample: leave out the damaged file
   std::string source, target; // convert: files; mass: folders
   std::string file;           // info, verify; sample: the folder
   unsigned jobs = DefaultJobs();
@@ -61,8 +63,13 @@ void SetUp(Commands &c, Options &o) {
   app.require_subcommand(1);
   app.footer("`zepconv COMMAND --help` describes a command. Exit status: 0 success, 1 a\n"
              "conversion failed or was refused, a file was skipped or a check failed, 2 bad\n"
+#ifdef _WIN32
+             "usage, 130 stopped by Ctrl+C, 149 by Ctrl+Break, 143 by closing the console (the\n"
+             "file being converted is abandoned, nothing is left behind).");
+#else
              "usage, 128 + N stopped by signal N (SIGINT, SIGTERM, SIGHUP: the file being\n"
              "converted is abandoned, nothing is left behind).");
+#endif
 
   c.convert = app.add_subcommand("convert", "Convert one file");
   c.convert
@@ -120,6 +127,8 @@ void SetUp(Commands &c, Options &o) {
 
   c.sample = app.add_subcommand("sample", "Write a tree of sample files of edition 2.10.5");
   c.sample->add_option("DIR", o.file, "Where the tree goes")->required();
+  c.sample->add_flag("--no-damaged", o.noDamaged,
+                     "Leave out the damaged file, so that every listed file converts");
   c.sample->footer("Writes synthetic files of edition 2.10.5 below DIR: every kind in nested\n"
                    "folders, plus files a mass conversion passes over (another edition, hidden,\n"
                    "other extensions) and one damaged file it reports.");
@@ -269,12 +278,10 @@ std::string Absolute(const std::string &p) {
   return a.empty() ? p : a;
 }
 
+// The extension of the file name without its dot.
 std::string Extension(const std::string &path) {
-  const auto slash = path.rfind(platform::Separator);
-  const auto dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-    return {};
-  return path.substr(dot + 1);
+  const std::string ext = FileExtension(path);
+  return ext.empty() ? ext : ext.substr(1);
 }
 
 ExistingTarget Policy(const Options &o) {
@@ -430,7 +437,9 @@ const char *RoleText(samples::SampleRole r) {
 int Sample(const Options &o, std::ostream &out, std::ostream &err) {
   const std::string dir = FolderText(Absolute(o.file));
   try {
-    for (const auto &e : samples::WriteSampleTree(dir))
+    samples::SampleTreeOptions tree;
+    tree.damaged = !o.noDamaged;
+    for (const auto &e : samples::WriteSampleTree(dir, tree))
       out << RoleText(e.role) << ": " << OneLine(dir + e.path) << "\n";
   } catch (const std::exception &e) {
     err << "zepconv: " << e.what() << "\n";

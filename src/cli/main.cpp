@@ -1,10 +1,12 @@
 #include "Cli.h"
+#include "Platform.h"
 
 #include <iostream>
 
 #include "Platform.h"
 
 int main(int argc, char **argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return ZepMain(args, std::cout, std::cerr, platform::ErrorTerminalColumns());
+  platform::PrepareConsole();
+  return ZepMain(platform::ProgramArguments(argc, argv), std::cout, std::cerr,
+                 platform::ErrorTerminalColumns());
 }

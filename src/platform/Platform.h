@@ -1,7 +1,12 @@
 // The one place where the program talks to the operating system: plain file
 // handles, folders, the last error and its text, temporary folders and files,
-// interruptions. The portable core calls only these; a port to another system
-// changes this module alone. Tests inject I/O failures here (see InjectFailure).
+// interruptions, the environment and the console. The portable core calls only
+// these; a port to another system changes this module alone. There are two
+// sides, chosen when the program is built: POSIX (PlatformPosix.cpp) and
+// Windows (PlatformWindows.cpp); what both share, with the test seams, lives
+// in PlatformShared.cpp. Texts are UTF-8 on this side of the layer; the
+// Windows side speaks UTF-16 to the system. Tests inject I/O failures here
+// (see InjectFailure).
 #pragma once
 
 #include <compare>
@@ -12,6 +17,30 @@
 
 namespace platform {
 
+// Paths use the system's separator; a folder text ends with exactly one.
+// Windows also takes "/" in a path, so splitting a path looks for both there.
+#ifdef _WIN32
+constexpr char Separator = '\\';
+constexpr const char *Separators = "\\/";
+#else
+constexpr char Separator = '/';
+constexpr const char *Separators = "/";
+#endif
+constexpr bool IsSeparator(char c) {
+  for (const char *s = Separators; *s; ++s)
+    if (*s == c)
+      return true;
+  return false;
+}
+// `path` with every "/" turned into the system's separator, for relative
+// paths that code and tests write with "/".
+inline std::string NativePath(std::string path) {
+  for (char &c : path)
+    if (c == '/')
+      c = Separator;
+  return path;
+}
+
 // Opening modes of a plain file handle.
 enum class OpenMode {
   Read,      // existing file, read only
@@ -19,7 +48,8 @@ enum class OpenMode {
   Create,    // create or truncate, write only
 };
 
-using Handle = int;
+// A file descriptor on POSIX systems, a HANDLE on Windows.
+using Handle = std::intptr_t;
 constexpr Handle InvalidHandle = -1;
 
 // Every call that fails returns InvalidHandle / -1 / false and leaves the
@@ -37,8 +67,10 @@ Handle Open(const std::string &path, OpenMode mode, int64_t *size);
 constexpr int ErrorNotPlainFile = 0x20000001;
 // Files from this size on are read with the system's sequential read-ahead hint.
 constexpr int64_t SequentialHintSize = int64_t{1} << 20;
-// A new file in memory without a name, open for reading and writing; it goes
-// with its last handle and never appears in any folder.
+// A new file without a name, open for reading and writing, that goes with its
+// last handle (even when the process is killed): a file in memory on Linux; on
+// Windows a temporary file in the system's temporary folder that the system
+// deletes on closing.
 Handle OpenAnonymous(const std::string &label);
 bool Close(Handle h);
 // Reads up to count bytes; returns the number read (0 at the end), -1 on failure.
@@ -84,7 +116,7 @@ bool MakeDir(const std::string &path);
 // Removes a folder only when it is empty.
 bool RemoveEmptyDir(const std::string &path);
 // Copies a plain file, replacing an existing target.
-bool CopyFile(const std::string &from, const std::string &to);
+bool CopyPlainFile(const std::string &from, const std::string &to);
 // True when both names lead to the same existing file (links, other spellings).
 bool SameFile(const std::string &a, const std::string &b);
 // What tells one file from every other while it exists, whatever its names.
@@ -102,7 +134,9 @@ struct DirEntry {
   bool isDir = false;    // a real folder (not a link to one)
   bool isFile = false;   // a plain file, or a link to one
   bool isLink = false;   // a symbolic link
-  bool isHidden = false; // name starts with "."
+  bool isHidden = false; // hidden by the system's rule: a name starting with
+                         // "." on POSIX systems, the hidden or system
+                         // attribute on Windows
 };
 // Entries of a folder except "." and "..", sorted by name (byte order) so that
 // every walk is repeatable. Returns false when the folder cannot be read.
@@ -164,20 +198,45 @@ std::string InterruptionName(int signal);
 // Removes a folder and everything below it; links are removed, not followed.
 bool RemoveTree(const std::string &path);
 std::string CurrentDir(); // ends in the separator
+bool SetCurrentDir(const std::string &path);
+// Gives a file or folder the system's hidden mark: the hidden attribute on
+// Windows. On POSIX systems a name starting with "." is the mark, so this only
+// checks that the name has it.
+bool MarkHidden(const std::string &path);
 
 // Absolute form of a path (no link resolution); empty on failure.
 std::string AbsolutePath(const std::string &path);
-
-constexpr char Separator = '/';
 
 // Width in columns of the terminal that standard error writes to; 0 when
 // standard error is not a terminal.
 int ErrorTerminalColumns();
 
-// The last error code of the calling thread and the system's text for a code.
+// The last error code of the calling thread (errno; GetLastError() on
+// Windows) and the system's text for a code, without a closing line break.
 int LastError();
 void SetLastError(int code);
 std::string ErrorText(int code);
+// The system's codes for the failures that the core detects itself.
+extern const int ErrNotFound;  // no such file
+extern const int ErrBadHandle; // the file is not open
+extern const int ErrTooBig;    // the file would grow beyond what it can hold
+extern const int ErrInvalid;   // an argument out of range
+extern const int ErrIO;        // an input/output failure (injected failures give it)
+
+// Environment variables, UTF-8 both ways. GetEnv is false when `name` is not set.
+bool GetEnv(const std::string &name, std::string &value);
+bool SetEnv(const std::string &name, const std::string &value);
+bool UnsetEnv(const std::string &name);
+// The variable that names the system's temporary folder (MakeTempDir,
+// OpenAnonymous): TMPDIR on POSIX systems, TMP on Windows.
+extern const char *const TempDirVariable;
+
+// The arguments of a command-line program after its own name, UTF-8 (taken
+// from the UTF-16 command line on Windows, as given on POSIX systems).
+std::vector<std::string> ProgramArguments(int argc, char **argv);
+// Makes the console show the program's UTF-8 output (on Windows it switches
+// the console's output code page to UTF-8 until the program ends).
+void PrepareConsole();
 
 // Test seam: after `countdown` more successful calls of `op`, the next call
 // fails with an I/O error. A negative countdown switches injection off.

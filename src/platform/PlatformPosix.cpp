@@ -1,5 +1,5 @@
 #include "Platform.h"
-#include "PlatformSeams.h"
+#include "PlatformShared.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,15 +23,17 @@
 
 namespace platform {
 
-namespace {
+using detail::BeforeCall;
+using detail::Injected;
 
-// True when a test injected a failure for this call; sets errno then.
-bool Injected(Op op) {
-  if (!seams::Injected(op))
-    return false;
-  errno = EIO;
-  return true;
-}
+const int ErrNotFound = ENOENT;
+const int ErrBadHandle = EBADF;
+const int ErrTooBig = EFBIG;
+const int ErrInvalid = EINVAL;
+const int ErrIO = EIO;
+const char *const TempDirVariable = "TMPDIR";
+
+namespace {
 
 // Closes fd keeping errno, and returns InvalidHandle.
 Handle CloseFailed(int fd) {
@@ -51,12 +53,8 @@ int OpenRetrying(const char *path, int flags, mode_t mode) {
 
 } // namespace
 
-Handle Open(const std::string &path, OpenMode mode) {
-  return Open(path, mode, nullptr);
-}
-
 Handle Open(const std::string &path, OpenMode mode, int64_t *size) {
-  seams::BeforeCall(Op::Open, path);
+  BeforeCall(Op::Open, path);
   if (Injected(Op::Open))
     return InvalidHandle;
   // Without O_NONBLOCK, opening a pipe waits for its other end; a plain file
@@ -104,40 +102,20 @@ bool Close(Handle h) {
   return h >= 0 && ::close(h) == 0;
 }
 
-int64_t Read(Handle h, void *buf, int64_t count) {
-  if (Injected(Op::Read))
-    return -1;
-  char *p = static_cast<char *>(buf);
-  int64_t done = 0;
-  while (done < count) {
-    ssize_t n = ::read(h, p + done, static_cast<size_t>(count - done));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return -1;
-    }
-    if (n == 0)
-      break;
-    done += n;
-  }
-  return done;
+int64_t detail::ReadOnce(Handle h, void *buf, int64_t count) {
+  ssize_t n;
+  do {
+    n = ::read(static_cast<int>(h), buf, static_cast<size_t>(count));
+  } while (n < 0 && errno == EINTR);
+  return n;
 }
 
-bool Write(Handle h, const void *buf, int64_t count) {
-  if (Injected(Op::Write))
-    return false;
-  const char *p = static_cast<const char *>(buf);
-  int64_t done = 0;
-  while (done < count) {
-    ssize_t n = ::write(h, p + done, static_cast<size_t>(count - done));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    done += n;
-  }
-  return true;
+int64_t detail::WriteOnce(Handle h, const void *buf, int64_t count) {
+  ssize_t n;
+  do {
+    n = ::write(static_cast<int>(h), buf, static_cast<size_t>(count));
+  } while (n < 0 && errno == EINTR);
+  return n;
 }
 
 int64_t Seek(Handle h, int64_t pos) {
@@ -159,7 +137,7 @@ bool Flush(Handle h) {
 } // write() already reached the file system
 
 bool Sync(Handle h) {
-  seams::BeforeCall(Op::Sync, std::string());
+  BeforeCall(Op::Sync, std::string());
   if (Injected(Op::Sync))
     return false;
   return h >= 0 && ::fdatasync(h) == 0;
@@ -171,7 +149,7 @@ bool KeepPermissions(Handle h, const std::string &of) {
 }
 
 bool SyncFolder(const std::string &path) {
-  seams::BeforeCall(Op::Sync, path);
+  BeforeCall(Op::Sync, path);
   if (Injected(Op::Sync))
     return false;
   const int fd =
@@ -205,14 +183,14 @@ bool RemoveFile(const std::string &path) {
 }
 
 bool RenameFile(const std::string &from, const std::string &to) {
-  seams::BeforeCall(Op::Rename, from, to);
+  BeforeCall(Op::Rename, from, to);
   if (Injected(Op::Rename))
     return false;
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool RenameNoReplace(const std::string &from, const std::string &to) {
-  seams::BeforeCall(Op::Rename, from, to);
+  BeforeCall(Op::Rename, from, to);
   if (Injected(Op::Rename))
     return false;
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
@@ -286,41 +264,6 @@ bool MakeDir(const std::string &path) {
 
 bool RemoveEmptyDir(const std::string &path) {
   return ::rmdir(path.c_str()) == 0;
-}
-
-bool CopyFile(const std::string &from, const std::string &to) {
-  Handle in = Open(from, OpenMode::Read);
-  if (in == InvalidHandle)
-    return false;
-  Handle out = Open(to, OpenMode::Create);
-  if (out == InvalidHandle) {
-    int e = errno;
-    Close(in);
-    errno = e;
-    return false;
-  }
-  std::vector<char> buf(1 << 16);
-  bool ok = true;
-  for (;;) {
-    int64_t n = Read(in, buf.data(), static_cast<int64_t>(buf.size()));
-    if (n < 0) {
-      ok = false;
-      break;
-    }
-    if (n == 0)
-      break;
-    if (!Write(out, buf.data(), n)) {
-      ok = false;
-      break;
-    }
-  }
-  int e = errno;
-  Close(in);
-  if (!Close(out))
-    ok = false;
-  if (!ok)
-    errno = e;
-  return ok;
 }
 
 bool SameFile(const std::string &a, const std::string &b) {
@@ -410,7 +353,7 @@ std::string MakeTempDir(const std::string &prefix) {
 }
 
 Handle CreateNew(const std::string &path) {
-  seams::BeforeCall(Op::Open, path);
+  BeforeCall(Op::Open, path);
   if (Injected(Op::Open))
     return InvalidHandle;
   const int fd =
@@ -524,6 +467,19 @@ std::string CurrentDir() {
   return cwd;
 }
 
+bool SetCurrentDir(const std::string &path) {
+  return ::chdir(path.c_str()) == 0;
+}
+
+bool MarkHidden(const std::string &path) {
+  const size_t sep = path.find_last_not_of(Separator);
+  const size_t start = sep == std::string::npos ? 0 : path.find_last_of(Separator, sep) + 1;
+  if (start < path.size() && path[start] == '.')
+    return true;
+  errno = EINVAL;
+  return false;
+}
+
 std::string AbsolutePath(const std::string &path) {
   std::error_code ec;
   auto p = std::filesystem::absolute(path, ec);
@@ -557,6 +513,28 @@ std::string ErrorText(int code) {
   const char *s = ::strerror_r(code, buf, sizeof buf);
   return s ? std::string(s) : std::string();
 }
+
+bool GetEnv(const std::string &name, std::string &value) {
+  const char *v = std::getenv(name.c_str());
+  if (!v)
+    return false;
+  value = v;
+  return true;
+}
+
+bool SetEnv(const std::string &name, const std::string &value) {
+  return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
+bool UnsetEnv(const std::string &name) {
+  return ::unsetenv(name.c_str()) == 0;
+}
+
+std::vector<std::string> ProgramArguments(int argc, char **argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+void PrepareConsole() {} // terminals take the bytes as they are
 
 LocalTime LocalNow() {
   std::time_t now = std::time(nullptr);

@@ -450,7 +450,7 @@ void BlockWriter::Finish(bool trailer) {
 // ---- byte surgery ----
 
 std::string ReadFileBytes(const std::string &path) {
-  const int h = platform::Open(path, platform::OpenMode::Read);
+  const platform::Handle h = platform::Open(path, platform::OpenMode::Read);
   if (h == platform::InvalidHandle)
     Fail("cannot open", path);
   std::string s;
@@ -470,7 +470,7 @@ std::string ReadFileBytes(const std::string &path) {
 }
 
 void WriteFileBytes(const std::string &path, std::string_view bytes) {
-  const int h = platform::Open(path, platform::OpenMode::Create);
+  const platform::Handle h = platform::Open(path, platform::OpenMode::Create);
   if (h == platform::InvalidHandle)
     Fail("cannot create", path);
   const bool ok = platform::Write(h, bytes.data(), static_cast<int64_t>(bytes.size()));

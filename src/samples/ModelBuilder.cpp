@@ -192,6 +192,20 @@ BoibSample BuildBoibRecord(const BoibSpec &shape) {
   return b;
 }
 
+ModelSpec SmallModelSpec(uint8_t kind, uint64_t seed, const std::string &edition) {
+  ModelSpec m;
+  m.kind = kind;
+  m.seed = seed;
+  m.edition = edition;
+  m.innerRecords = 6;
+  m.innerMaxRecord = 200;
+  m.lf1Records = 1;
+  m.otherRecords = 1;
+  m.otherMaxRecord = 200;
+  m.boib.maxText = 10;
+  return m;
+}
+
 bool KindHasBoib(uint8_t kind) {
   return kind == 1 || kind == 2 || kind == 11 || kind == 4;
 }
@@ -333,7 +347,7 @@ void WriteRandomRecords(BlockWriter &w, Rng &rng, uint64_t budget) {
 }
 
 // Reads exactly n bytes unless the file ends first; returns the count read.
-size_t ReadFull(int h, char *buf, size_t n, const std::string &path) {
+size_t ReadFull(platform::Handle h, char *buf, size_t n, const std::string &path) {
   size_t got = 0;
   while (got < n) {
     const int64_t r = platform::Read(h, buf + got, static_cast<int64_t>(n - got));
@@ -357,7 +371,8 @@ uint64_t WriteLargeModel(const std::string &path, const LargeModelSpec &shape) {
   if (dir.empty())
     throw std::runtime_error("cannot make a temporary folder");
   const std::string innerPath =
-      dir + (dir.back() == '/' ? "" : "/") + "inner-" + std::to_string(shape.seed) + ".tmp";
+      dir + (platform::IsSeparator(dir.back()) ? "" : std::string(1, platform::Separator)) +
+      "inner-" + std::to_string(shape.seed) + ".tmp";
   const auto innerBudget =
       static_cast<uint64_t>(static_cast<double>(shape.targetBytes) * shape.innerShare);
   {
@@ -391,7 +406,7 @@ uint64_t WriteLargeModel(const std::string &path, const LargeModelSpec &shape) {
 
   outer.Begin(2);
   {
-    const int h = platform::Open(innerPath, platform::OpenMode::Read);
+    const platform::Handle h = platform::Open(innerPath, platform::OpenMode::Read);
     if (h == platform::InvalidHandle)
       throw std::runtime_error("cannot open " + innerPath);
     std::string chunk(kMaxBody, '\0');

@@ -99,6 +99,10 @@ struct ModelSample {
 
 bool KindHasBoib(uint8_t kind); // 1, 2, 11 and 4
 
+// A model of a few kilobytes that still has every part (for tests that need
+// many files quickly).
+ModelSpec SmallModelSpec(uint8_t kind, uint64_t seed, const std::string &edition = kSourceEdition);
+
 ModelSample BuildModel(const ModelSpec &shape);
 ModelSample WriteModel(const std::string &path, const ModelSpec &shape);
 

@@ -18,13 +18,13 @@ constexpr KindExt kKinds[] = {{1, "IMS"},  {2, "IMD"},  {3, "IMP"}, {5, "BNP"}, 
 
 std::string Join(const std::string &dir, const std::string &rel) {
   std::string d = dir;
-  if (d.empty() || d.back() != platform::Separator)
+  if (d.empty() || !platform::IsSeparator(d.back()))
     d += platform::Separator;
   return d + rel;
 }
 
 void EnsureParent(const std::string &path) {
-  const auto slash = path.rfind(platform::Separator);
+  const auto slash = path.find_last_of(platform::Separators);
   if (slash != std::string::npos && !platform::MakeDirs(path.substr(0, slash)))
     throw std::runtime_error("cannot create the folder of " + path);
 }
@@ -74,6 +74,22 @@ void WriteKind(const std::string &path, uint8_t kind, uint64_t seed, int models,
   }
 }
 
+// Gives the first part of `rel` whose name starts with "." the system's hidden
+// mark, so that the entry is hidden on every system.
+void MarkHiddenPart(const std::string &dir, const std::string &rel) {
+  size_t start = 0;
+  while (start < rel.size() && rel[start] != '.') {
+    const size_t sep = rel.find(platform::Separator, start);
+    if (sep == std::string::npos)
+      throw std::logic_error("no part of " + rel + " starts with \".\"");
+    start = sep + 1;
+  }
+  const size_t end = rel.find(platform::Separator, start);
+  const std::string part = Join(dir, rel.substr(0, end));
+  if (!platform::MarkHidden(part))
+    throw std::runtime_error("cannot hide " + part);
+}
+
 } // namespace
 
 std::vector<SampleEntry> WriteSampleTree(const std::string &dir, const SampleTreeOptions &o) {
@@ -81,9 +97,12 @@ std::vector<SampleEntry> WriteSampleTree(const std::string &dir, const SampleTre
     throw std::runtime_error("cannot create " + dir);
   std::vector<SampleEntry> out;
   uint64_t seed = o.seed * 1000;
-  auto add = [&](const std::string &rel, uint8_t kind, SampleRole role,
+  auto add = [&](const std::string &relPath, uint8_t kind, SampleRole role,
                  const char *edition = kSourceEdition) {
+    const std::string rel = platform::NativePath(relPath);
     WriteKind(Join(dir, rel), kind, ++seed, o.compositeModels, false, edition);
+    if (role == SampleRole::Hidden)
+      MarkHiddenPart(dir, rel);
     out.push_back({rel, kind, role});
   };
   const auto C = SampleRole::Convertible;
@@ -114,7 +133,7 @@ std::vector<SampleEntry> WriteSampleTree(const std::string &dir, const SampleTre
   if (o.damaged) {
     // Logical file 0 is sound, so the file is listed; a link in logical
     // file 2 points beyond the end of the data, so its conversion fails.
-    const std::string rel = "Сметы/повреждённый.IMS";
+    const std::string rel = platform::NativePath("Сметы/повреждённый.IMS");
     ModelSpec m;
     m.seed = ++seed;
     const std::string path = Join(dir, rel);
@@ -131,7 +150,8 @@ std::vector<std::string> WriteManySmallFiles(const std::string &dir, int files, 
   std::vector<std::string> out;
   for (int i = 0; i < files; ++i) {
     const KindExt &k = kKinds[static_cast<size_t>(i) % std::size(kKinds)];
-    const std::string rel = "d" + std::to_string(i / 50) + "/f" + std::to_string(i) + "." + k.ext;
+    const std::string rel =
+        "d" + std::to_string(i / 50) + platform::Separator + "f" + std::to_string(i) + "." + k.ext;
     WriteKind(Join(dir, rel), k.code, seed * 100000 + static_cast<uint64_t>(i), 2, true);
     out.push_back(rel);
   }

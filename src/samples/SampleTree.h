@@ -19,7 +19,7 @@ enum class SampleRole : uint8_t {
 };
 
 struct SampleEntry {
-  std::string path; // relative to the tree's folder, '/' separated
+  std::string path; // relative to the tree's folder, with the system's separator
   uint8_t kind = 0; // kind code of the content (0 when not a kind's file)
   SampleRole role = SampleRole::Convertible;
 };

@@ -68,12 +68,12 @@ std::string MatchCase(const std::string &path) {
     return path;
   std::string result;
   size_t pos = 0;
-  if (path[0] == platform::Separator) {
-    result += platform::Separator;
+  if (platform::IsSeparator(path[0])) {
+    result += path[0];
     pos = 1;
   }
   while (pos < path.size()) {
-    size_t next = path.find(platform::Separator, pos);
+    size_t next = path.find_first_of(platform::Separators, pos);
     if (next == std::string::npos)
       next = path.size();
     const std::string part = path.substr(pos, next - pos);
@@ -94,7 +94,7 @@ std::string MatchCase(const std::string &path) {
       }
     }
     if (next < path.size())
-      result += platform::Separator;
+      result += path[next];
     pos = next + 1;
   }
   return result;

@@ -356,7 +356,7 @@ int ReorgFile(const std::string &textName, const std::string &blockName, WRec *b
 void DCopyFile(const std::string &from, const std::string &to) {
   const std::string f = GetRealName(from);
   const std::string t = GetRealName(to);
-  if (!platform::CopyFile(f, t))
+  if (!platform::CopyPlainFile(f, t))
     OutSystemError(f + "=>" + t);
 }
 
@@ -367,7 +367,7 @@ std::string GetDirCfg() {
       return dir + "CFG" + platform::Separator;
     if (dir.size() <= 1)
       break;
-    const size_t cut = dir.find_last_of(platform::Separator, dir.size() - 2);
+    const size_t cut = dir.find_last_of(platform::Separators, dir.size() - 2);
     if (cut == std::string::npos)
       break;
     dir.resize(cut + 1);

@@ -1,7 +1,6 @@
 #include "PlainFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <stdexcept>
@@ -48,7 +47,7 @@ SFile::SFile(const std::string &name, AnonymousFile) : Name(name), Mode(zfmCreat
   Anonymous = true;
   Buf = std::make_unique_for_overwrite<char[]>(BufSize);
   // The label shows in the system's listings of open files; its length is limited.
-  const size_t sep = name.rfind(platform::Separator);
+  const size_t sep = name.find_last_of(platform::Separators);
   Handle = platform::OpenAnonymous(name.substr(sep == std::string::npos ? 0 : sep + 1, 200));
   if (Handle == platform::InvalidHandle)
     SysError();
@@ -213,7 +212,7 @@ void SFile::SysError() const {
 
 void SFile::CheckOpen() const {
   if (Handle == platform::InvalidHandle) {
-    platform::SetLastError(EBADF);
+    platform::SetLastError(platform::ErrBadHandle);
     SysError();
   }
 }
@@ -280,7 +279,7 @@ void SFile::SWrite(const void *buffer, int count) {
     return;
   CheckOpen();
   if (Pos + count > INT_MAX) {
-    platform::SetLastError(EFBIG);
+    platform::SetLastError(platform::ErrTooBig);
     SysError();
   }
   const char *in = static_cast<const char *>(buffer);
@@ -323,7 +322,7 @@ void SFile::SWrite(const std::string &text) {
 
 int SFile::Seek(int position) {
   if (position < 0) {
-    platform::SetLastError(EINVAL);
+    platform::SetLastError(platform::ErrInvalid);
     SysError();
   }
   Pos = position;
@@ -343,12 +342,12 @@ int SFile::Seek(int offset, uint32_t origin) {
     base = Size();
     break;
   default:
-    platform::SetLastError(EINVAL);
+    platform::SetLastError(platform::ErrInvalid);
     SysError();
   }
   int64_t to = base + offset;
   if (to < 0 || to > INT_MAX) {
-    platform::SetLastError(EINVAL);
+    platform::SetLastError(platform::ErrInvalid);
     SysError();
   }
   return Seek(static_cast<int>(to));

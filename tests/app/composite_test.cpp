@@ -1,8 +1,6 @@
 // Conversion of composite files (several models in logical file 2).
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include "AppFixture.h"
 #include "Conversion.h"
 #include "Expected.h"
@@ -120,9 +118,9 @@ TEST_F(CompositeTest, StoredNamesAreNeverPaths) {
   shape.names = {"../../escaped.IMS", abs, "../AAx"};
   const samples::CompositeSample cs = samples::WriteComposite(Path("s.IMP"), shape);
   const std::string oldCwd = platform::CurrentDir();
-  ASSERT_EQ(chdir(Path("a/b/cwd").c_str()), 0);
+  ASSERT_TRUE(platform::SetCurrentDir(Path("a/b/cwd")));
   const bool failed = E->ConvertComposite(Path("s.IMP"), Path("t.IMP"));
-  ASSERT_EQ(chdir(oldCwd.c_str()), 0);
+  ASSERT_TRUE(platform::SetCurrentDir(oldCwd));
   ASSERT_FALSE(failed);
   EXPECT_TRUE(FilesIn(Path("a/b/cwd")).empty());
   EXPECT_EQ(FilesIn(Path("a")), std::vector<std::string>{"b"});

@@ -2,13 +2,14 @@
 // target folders and dispatch by kind.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <cstdio>
 
 #include "AppFixture.h"
 #include "Conversion.h"
 #include "Expected.h"
 #include "ModelBuilder.h"
 #include "Platform.h"
+#include "TestFileSystem.h"
 
 namespace {
 
@@ -18,6 +19,13 @@ const std::string SelfText =
 std::string EditionText(const std::string &source) {
   return "Ошибка!\nФайл " + source +
          "\nимеет неверный шифр редакции\nТребуется файл редакции 2.10.5";
+}
+
+// A system error code as the "[Win=XXXXXXXX]" of a message writes it.
+std::string Hex8(int code) {
+  char buf[9];
+  std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(code));
+  return buf;
 }
 
 std::string FailText(const std::string &source) {
@@ -36,6 +44,21 @@ protected:
     SourceBytes = samples::ReadFileBytes(Path("s.IMS"));
   }
   void ExpectSourceUnchanged() { EXPECT_EQ(samples::ReadFileBytes(Path("s.IMS")), SourceBytes); }
+  // Converting the source into each of `targets` under every policy is
+  // refused with one message, and the source stays as it was.
+  void RefusedAsSelf(const std::vector<std::string> &targets) {
+    for (const std::string &target : targets) {
+      for (ExistingTarget policy :
+           {ExistingTarget::Copy, ExistingTarget::Replace, ExistingTarget::Ask}) {
+        SCOPED_TRACE(target + " policy " + std::to_string(int(policy)));
+        Shown.clear();
+        const ConvertOutcome out = E->ConvertFile(Path("s.IMS"), target, 1, policy);
+        EXPECT_FALSE(out.ok());
+        EXPECT_EQ(Texts(), std::vector<std::string>{SelfText});
+        ExpectSourceUnchanged();
+      }
+    }
+  }
 
   samples::ModelSample Sample;
   std::string Want, SourceBytes;
@@ -95,7 +118,7 @@ TEST_F(ConvertFileTest, NewTargetNeedsNoQuestion) {
 // part of the path, not an alias reference.
 TEST_F(ConvertFileTest, PathsWithHashConvert) {
   ASSERT_TRUE(platform::MakeDirs(Path("data#1")));
-  ASSERT_TRUE(platform::CopyFile(Path("s.IMS"), Path("data#1/s#2.IMS")));
+  ASSERT_TRUE(platform::CopyPlainFile(Path("s.IMS"), Path("data#1/s#2.IMS")));
   EXPECT_TRUE(E->IsSourceEdition(Path("data#1/s#2.IMS")));
   const ConvertOutcome out =
       E->ConvertFile(Path("data#1/s#2.IMS"), Path("out#3/t.IMS"), 1, ExistingTarget::Ask);
@@ -132,28 +155,26 @@ TEST_F(ConvertFileTest, KNameStaysInTheFileNameAndFoldersAreMade) {
 
 TEST_F(ConvertFileTest, TargetThatIsTheSourceIsRefused) {
   ASSERT_TRUE(platform::MakeDirs(Path("sub")));
-  ASSERT_EQ(symlink(Path("s.IMS").c_str(), Path("link.IMS").c_str()), 0);
-  ASSERT_EQ(link(Path("s.IMS").c_str(), Path("hard.IMS").c_str()), 0);
-  const std::string spellings[] = {Path("s.IMS"), Path("sub/../s.IMS"), Path("./s.IMS"),
-                                   Path("link.IMS"), Path("hard.IMS")};
-  for (const std::string &target : spellings) {
-    for (ExistingTarget policy :
-         {ExistingTarget::Copy, ExistingTarget::Replace, ExistingTarget::Ask}) {
-      SCOPED_TRACE(target + " policy " + std::to_string(int(policy)));
-      Shown.clear();
-      const ConvertOutcome out = E->ConvertFile(Path("s.IMS"), target, 1, policy);
-      EXPECT_FALSE(out.ok());
-      EXPECT_EQ(Texts(), std::vector<std::string>{SelfText});
-      ExpectSourceUnchanged();
-    }
-  }
+  ASSERT_TRUE(testfs::MakeHardLink(Path("s.IMS"), Path("hard.IMS")));
+  RefusedAsSelf({Path("s.IMS"), Path("sub/../s.IMS"), Path("./s.IMS"), Path("hard.IMS")});
   EXPECT_FALSE(platform::FileExists(Path("s-k.IMS")));
-  EXPECT_FALSE(platform::FileExists(Path("link-k.IMS")));
+  EXPECT_FALSE(platform::FileExists(Path("hard-k.IMS")));
   // The engine's own procedures refuse it as well.
   Shown.clear();
   EXPECT_TRUE(E->ConvertModel(Path("s.IMS"), Path("hard.IMS"), 1));
-  EXPECT_TRUE(E->ConvertComposite(Path("s.IMS"), Path("link.IMS")));
+  EXPECT_TRUE(E->ConvertComposite(Path("s.IMS"), Path("hard.IMS")));
   EXPECT_EQ(Texts(), (std::vector<std::string>{SelfText, SelfText}));
+  ExpectSourceUnchanged();
+}
+
+TEST_F(ConvertFileTest, TargetThatLinksToTheSourceIsRefused) {
+  if (!testfs::MakeSymlink(Path("s.IMS"), Path("link.IMS")))
+    GTEST_SKIP() << testfs::NoLinks;
+  RefusedAsSelf({Path("link.IMS")});
+  EXPECT_FALSE(platform::FileExists(Path("link-k.IMS")));
+  Shown.clear();
+  EXPECT_TRUE(E->ConvertComposite(Path("s.IMS"), Path("link.IMS")));
+  EXPECT_EQ(Texts(), (std::vector<std::string>{SelfText}));
   ExpectSourceUnchanged();
 }
 
@@ -240,13 +261,13 @@ TEST_F(ConvertFileTest, OutcomeTellsRefusalFromFailureWithTheReason) {
       {"other edition", Path("o.IMS"), Path("t2.IMS"), ConvertStatus::Refused,
        Refusal::OtherEdition, EditionText(Path("o.IMS")), ""},
       {"missing source", Path("missing.IMS"), Path("t2.IMS"), ConvertStatus::Refused,
-       Refusal::NoSource, "No such file or directory", ""},
+       Refusal::NoSource, platform::ErrorText(platform::ErrNotFound), ""},
       {"folder as source", Path("folder.IMS"), Path("t2.IMS"), ConvertStatus::Refused,
        Refusal::NoSource, "это папка, а не файл", ""},
       {"composite given as a model", Path("c.IMP"), Path("t2.IMS"), ConvertStatus::Failed,
        Refusal::None, "*", "Преобразование завершено с ошибкой!"},
       {"target folder is a file", Path("s.IMS"), Path("plain/t.IMS"), ConvertStatus::Failed,
-       Refusal::None, Path("plain/t.IMS") + ": Not a directory",
+       Refusal::None, Path("plain/t.IMS") + ": " + platform::ErrorText(testfs::FileAsFolder),
        "Преобразование завершено с ошибкой!"},
   };
   for (const Case &c : cases) {
@@ -278,7 +299,8 @@ TEST_F(ConvertFileTest, FailuresNeverEscape) {
   ASSERT_EQ(Shown.size(), 2u);
   EXPECT_EQ(Shown[0].Kind, mk_Error);
   // The error names the user's target, never the temporary name it is written under.
-  EXPECT_EQ(Shown[0].Text, Path("plain/t.IMP") + "#(Not a directory[Win=00000014])");
+  EXPECT_EQ(Shown[0].Text, Path("plain/t.IMP") + "#(" + platform::ErrorText(testfs::FileAsFolder) +
+                               "[Win=" + Hex8(testfs::FileAsFolder) + "])");
   EXPECT_EQ(Shown[1].Text, FailText(Path("c.IMP")));
 
   Shown.clear();

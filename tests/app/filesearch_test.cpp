@@ -5,6 +5,7 @@
 #include "BlockBuilder.h"
 #include "DeepTree.h"
 #include "Platform.h"
+#include "TestFileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -19,18 +20,45 @@ protected:
     root_ = platform::MakeTempDir("zep-search");
     ASSERT_FALSE(root_.empty());
     for (const char *d : {"b", "a/b/c", "a/.hid", ".hidden", "d.IMS", "outside"})
-      ASSERT_TRUE(platform::MakeDirs(root_ + d));
+      ASSERT_TRUE(platform::MakeDirs(P(d)));
     for (const char *f : {"x.IMS", "y.ims", "z.IMSX", "w.IMS.bak", "IMS", ".h.IMS", "a/q.Ims",
                           "a/b/c/deep.IMS", "a/.hid/in-hidden.IMS", ".hidden/h.IMS", "b/other.IMD",
                           "b/sib.IMS", "outside/far.IMS", "a/b/m.imsims"})
-      samples::WriteFileBytes(root_ + f, "x");
+      samples::WriteFileBytes(P(f), "x");
+    for (const char *h : {"a/.hid", ".hidden", ".h.IMS"})
+      ASSERT_TRUE(platform::MarkHidden(P(h)));
+#ifdef _WIN32
+    // Windows hides by attribute only: hidden and system entries of any name.
+    for (const char *d : {"a/attr-hidden", "b/attr-system"})
+      ASSERT_TRUE(platform::MakeDirs(P(d)));
+    for (const char *f : {"a/attr-hidden/in.IMS", "b/attr-system/in.IMS", "hid.IMS", "sys.IMS"})
+      samples::WriteFileBytes(P(f), "x");
+    ASSERT_TRUE(platform::MarkHidden(P("a/attr-hidden")));
+    ASSERT_TRUE(platform::MarkHidden(P("hid.IMS")));
+    ASSERT_TRUE(testfs::MarkSystem(P("b/attr-system")));
+    ASSERT_TRUE(testfs::MarkSystem(P("sys.IMS")));
+#endif
     // A link to a folder is not followed; a link to a file is a file.
-    std::filesystem::create_directory_symlink(root_ + "outside", root_ + "a/link");
-    std::filesystem::create_symlink(root_ + "x.IMS", root_ + "b/lnk.IMS");
+    links_ = testfs::MakeFolderSymlink(P("outside"), P("a/link")) &&
+             testfs::MakeSymlink(P("x.IMS"), P("b/lnk.IMS"));
   }
-  void TearDown() override { platform::RemoveTree(root_); }
+  void TearDown() override {
+    platform::RemoveTree(root_);
+  }
+
+  // A path below the root, written with "/".
+  std::string P(const std::string &rel) const {
+    return root_ + platform::NativePath(rel);
+  }
+  // `paths` without the link to a file when the system made no links.
+  std::vector<std::string> IfLinks(std::vector<std::string> paths) const {
+    if (!links_)
+      std::erase(paths, P("b/lnk.IMS"));
+    return paths;
+  }
 
   std::string root_;
+  bool links_ = false;
 };
 
 } // namespace
@@ -38,19 +66,23 @@ protected:
 TEST_F(FileSearchTest, DirListIsDepthFirstInNameOrderWithoutHiddenOrLinkedFolders) {
   std::vector<std::string> list{"kept"};
   GetDirList(root_, list);
-  const std::vector<std::string> expect = {
-      "kept",           root_,        root_ + "a/",     root_ + "a/b/",
-      root_ + "a/b/c/", root_ + "b/", root_ + "d.IMS/", root_ + "outside/"};
+  const std::vector<std::string> expect = {"kept",      root_,   P("a/"),     P("a/b/"),
+                                           P("a/b/c/"), P("b/"), P("d.IMS/"), P("outside/")};
   EXPECT_EQ(list, expect);
 }
 
 TEST_F(FileSearchTest, FileListMatchesTheExactExtensionInWalkOrder) {
   std::vector<std::string> list{"stale"};
   const int n = GetFileList(root_, "*.IMS", list, false);
-  const std::vector<std::string> expect = {
-      root_ + "x.IMS",     root_ + "y.ims",     root_ + "a/q.Ims",         root_ + "a/b/c/deep.IMS",
-      root_ + "b/lnk.IMS", root_ + "b/sib.IMS", root_ + "outside/far.IMS",
-  };
+  const std::vector<std::string> expect = IfLinks({
+      P("x.IMS"),
+      P("y.ims"),
+      P("a/q.Ims"),
+      P("a/b/c/deep.IMS"),
+      P("b/lnk.IMS"),
+      P("b/sib.IMS"),
+      P("outside/far.IMS"),
+  });
   EXPECT_EQ(list, expect);
   EXPECT_EQ(n, static_cast<int>(expect.size()));
 }
@@ -58,21 +90,21 @@ TEST_F(FileSearchTest, FileListMatchesTheExactExtensionInWalkOrder) {
 TEST_F(FileSearchTest, TreeFilesListEveryPlainFileOnceAndServeEveryMask) {
   std::vector<std::string> all{"kept"};
   GetTreeFiles(root_, all);
-  const std::vector<std::string> expect = {
+  const std::vector<std::string> expect = IfLinks({
       "kept",
-      root_ + "IMS",
-      root_ + "w.IMS.bak",
-      root_ + "x.IMS",
-      root_ + "y.ims",
-      root_ + "z.IMSX",
-      root_ + "a/q.Ims",
-      root_ + "a/b/m.imsims",
-      root_ + "a/b/c/deep.IMS",
-      root_ + "b/lnk.IMS",
-      root_ + "b/other.IMD",
-      root_ + "b/sib.IMS",
-      root_ + "outside/far.IMS",
-  };
+      P("IMS"),
+      P("w.IMS.bak"),
+      P("x.IMS"),
+      P("y.ims"),
+      P("z.IMSX"),
+      P("a/q.Ims"),
+      P("a/b/m.imsims"),
+      P("a/b/c/deep.IMS"),
+      P("b/lnk.IMS"),
+      P("b/other.IMD"),
+      P("b/sib.IMS"),
+      P("outside/far.IMS"),
+  });
   EXPECT_EQ(all, expect);
   all.erase(all.begin());
   for (const char *mask : {"*.IMS", "*.IMD", "*.RGF", "*ims*", "?.*"}) {
@@ -86,16 +118,16 @@ TEST_F(FileSearchTest, TreeFilesListEveryPlainFileOnceAndServeEveryMask) {
 
 TEST_F(FileSearchTest, AppendKeepsEarlierPathsAndCountsOnlyNewOnes) {
   std::vector<std::string> list;
-  EXPECT_EQ(GetFileList(root_ + "b/", "*.IMD", list, false), 1);
-  EXPECT_EQ(GetFileList(root_ + "a/b/", "*.ims", list, true), 1);
-  EXPECT_EQ(list, (std::vector<std::string>{root_ + "b/other.IMD", root_ + "a/b/c/deep.IMS"}));
-  EXPECT_EQ(GetFileList(root_ + "b/", "*.RGF", list, false), 0);
+  EXPECT_EQ(GetFileList(P("b/"), "*.IMD", list, false), 1);
+  EXPECT_EQ(GetFileList(P("a/b/"), "*.ims", list, true), 1);
+  EXPECT_EQ(list, (std::vector<std::string>{P("b/other.IMD"), P("a/b/c/deep.IMS")}));
+  EXPECT_EQ(GetFileList(P("b/"), "*.RGF", list, false), 0);
   EXPECT_TRUE(list.empty());
 }
 
 TEST_F(FileSearchTest, MissingFolderFindsNothing) {
   std::vector<std::string> list;
-  EXPECT_EQ(GetFileList(root_ + "nope/", "*.IMS", list, false), 0);
+  EXPECT_EQ(GetFileList(P("nope/"), "*.IMS", list, false), 0);
   EXPECT_TRUE(list.empty());
 }
 
@@ -104,12 +136,14 @@ TEST_F(FileSearchTest, MissingFolderFindsNothing) {
 TEST_F(FileSearchTest, TreeFilesReportFoldersThatCannotBeListed) {
   std::vector<std::string> list;
   std::vector<UnreadableFolder> unreadable;
-  GetTreeFiles(root_ + "nope/", list, &unreadable);
+  GetTreeFiles(P("nope/"), list, &unreadable);
   EXPECT_TRUE(list.empty());
   ASSERT_EQ(unreadable.size(), 1u);
-  EXPECT_EQ(unreadable[0].path, root_ + "nope/");
-  EXPECT_EQ(unreadable[0].reason, "No such file or directory");
+  EXPECT_EQ(unreadable[0].path, P("nope/"));
+  EXPECT_EQ(unreadable[0].reason, platform::ErrorText(testfs::NoFolder));
 
+  if (DeepTree::Unsupported)
+    GTEST_SKIP() << DeepTree::Unsupported;
   DeepTree deep(root_ + "b/", ".IMS", "x");
   list.clear();
   unreadable.clear();
@@ -148,11 +182,26 @@ TEST(MatchMask, WildcardsAndLetterCase) {
     EXPECT_EQ(MatchMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
 }
 
-TEST(FolderText, EndsWithExactlyOneSeparator) {
+TEST(FolderText, UsesTheSystemSeparatorAndEndsWithExactlyOne) {
   struct Case {
     const char *in, *out;
   } cases[] = {{"/a/b", "/a/b/"}, {"/a/b/", "/a/b/"}, {"/a/b///", "/a/b/"},
                {"/", "/"},        {"//", "/"},        {"rel", "rel/"}};
   for (const auto &c : cases)
+    EXPECT_EQ(FolderText(platform::NativePath(c.in)), platform::NativePath(c.out)) << c.in;
+#ifdef _WIN32
+  // Windows folder texts use the backslash throughout, whichever separator
+  // was given: no path shown to the user mixes the two.
+  struct WinCase {
+    const char *in, *out;
+  } winCases[] = {{"C:\\a\\b", "C:\\a\\b\\"},
+                  {"C:/a/b/", "C:\\a\\b\\"},
+                  {"C:\\a/\\/", "C:\\a\\"},
+                  {"C:\\", "C:\\"},
+                  {"C:/", "C:\\"},
+                  {"//srv/share", "\\\\srv\\share\\"},
+                  {"\\\\srv\\share", "\\\\srv\\share\\"}};
+  for (const auto &c : winCases)
     EXPECT_EQ(FolderText(c.in), c.out) << c.in;
+#endif
 }

@@ -4,13 +4,18 @@
 // after the rename.
 #include <gtest/gtest.h>
 
+#include <iostream>
+
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include "AppFixture.h"
 #include "Expected.h"
 #include "MassConversion.h"
 #include "ModelBuilder.h"
 #include "Platform.h"
+#include "TestFileSystem.h"
 
 namespace {
 
@@ -139,7 +144,7 @@ TEST_F(FinalRenameTest, ReplacedTargetIsSynchronisedNewOneIsNot) {
   // once, when the run ends.
   ASSERT_TRUE(platform::MakeDirs(Path("src/sub")) && platform::MakeDirs(Path("dst/sub")));
   for (const char *rel : {"a.IMS", "b.IMS", "sub/c.IMS"}) {
-    ASSERT_TRUE(platform::CopyFile(Path("s.IMS"), Path("src/") + rel));
+    ASSERT_TRUE(platform::CopyPlainFile(Path("s.IMS"), Path("src/") + rel));
     samples::WriteFileBytes(Path("dst/") + rel, "old");
   }
   calls.clear();
@@ -157,7 +162,9 @@ TEST_F(FinalRenameTest, ReplacedTargetIsSynchronisedNewOneIsNot) {
                                              "sync folder " + Path("dst/sub/")}));
 }
 
+#ifndef _WIN32
 // A replaced file keeps what the old one allowed whom, as careful saving does.
+// (On Windows a file's rights come from its folder.)
 TEST_F(FinalRenameTest, ReplacedTargetKeepsItsPermissions) {
   for (const char *ext : {".IMS", ".IMP"}) {
     for (mode_t mode : {0640, 0444, 0600}) {
@@ -176,6 +183,7 @@ TEST_F(FinalRenameTest, ReplacedTargetKeepsItsPermissions) {
     }
   }
 }
+#endif
 
 // Within one mass run, a conversion whose final name is a file the same run
 // has written fails instead of replacing it.
@@ -190,20 +198,24 @@ TEST_F(FinalRenameTest, MassRunNeverReplacesItsOwnOutput) {
   struct Case {
     const char *what;
     ExistingTarget policy;
-    std::function<void()> prepare; // the target folder before the run
+    std::function<bool()> prepare; // the target folder before the run; false: cannot be made here
     const char *failed;            // the source that fails
     const char *kept;              // and what keeps its old bytes
   } cases[] = {
       // x-k.IMS goes to dst/x-k.IMS; x.IMS finds dst/x.IMS and would take the
       // "-k" name the run has just written.
       {"-k name of a later file", ExistingTarget::Copy,
-       [&] { samples::WriteFileBytes(dst + "x.IMS", "old"); }, "x.IMS", "x.IMS"},
+       [&] {
+         samples::WriteFileBytes(dst + "x.IMS", "old");
+         return true;
+       },
+       "x.IMS", "x.IMS"},
       // dst/x.IMS is a link to dst/x-k.IMS: writing through it would replace
       // the file the run wrote first.
       {"target linked to an earlier output", ExistingTarget::Replace,
        [&] {
          samples::WriteFileBytes(dst + "x-k.IMS", "old");
-         ASSERT_EQ(symlink("x-k.IMS", (dst + "x.IMS").c_str()), 0);
+         return testfs::MakeSymlink("x-k.IMS", dst + "x.IMS");
        },
        "x.IMS", ""},
   };
@@ -211,7 +223,10 @@ TEST_F(FinalRenameTest, MassRunNeverReplacesItsOwnOutput) {
     SCOPED_TRACE(c.what);
     platform::RemoveTree(dst);
     ASSERT_TRUE(platform::MakeDirs(dst));
-    c.prepare();
+    if (!c.prepare()) {
+      std::cout << "case passed over: " << testfs::NoLinks << "\n";
+      continue;
+    }
     Shown.clear();
     MassRequest req;
     req.sourceFolder = src;

@@ -18,7 +18,7 @@ inline void Snapshot(const std::string &dir, const std::string &rel,
     if (e.isLink)
       continue;
     if (e.isDir)
-      Snapshot(dir, rel + e.name + "/", out);
+      Snapshot(dir, rel + e.name + platform::Separator, out);
     else
       out[rel + e.name] = samples::ReadFileBytes(dir + rel + e.name);
   }

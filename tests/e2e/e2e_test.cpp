@@ -1,6 +1,7 @@
 // zepconv run as a process over a sample tree.
 #include "BlockBuilder.h"
 #include "Platform.h"
+#include "RunProgram.h"
 #include "SampleTree.h"
 #include "TreeSnapshot.h"
 
@@ -8,11 +9,23 @@
 
 #include <map>
 #include <set>
-#include <sys/wait.h>
 
 using namespace samples;
 
 namespace {
+
+// The program under test; a relative path is taken from the folder the
+// test starts in.
+const std::string ZepconvPath = platform::AbsolutePath(ZEPCONV_PATH);
+
+// Lines end in CR LF on Windows.
+std::string Unix(std::string text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+      out += text[i];
+  return out;
+}
 
 class E2eTest : public ::testing::Test {
 protected:
@@ -25,17 +38,17 @@ protected:
   }
   void TearDown() override { platform::RemoveTree(dir_); }
 
+  // A path below the scratch folder, written with "/".
+  std::string Sub(const std::string &rel) const { return dir_ + platform::NativePath(rel); }
+
   // Runs zepconv with `args` in the folder "cwd", with a private temporary
   // folder; returns the exit status and keeps the output.
-  int Zepconv(const std::string &args) {
-    const std::string cmd = "cd " + Quote(dir_ + "cwd") + " && TMPDIR=" + Quote(dir_ + "tmp") +
-                            " " + Quote(ZEPCONV_PATH) + " " + args + " >" +
-                            Quote(dir_ + "out.txt") + " 2>" + Quote(dir_ + "err.txt") +
-                            " </dev/null";
-    const int st = std::system(cmd.c_str());
-    out = ReadFileBytes(dir_ + "out.txt");
-    err = ReadFileBytes(dir_ + "err.txt");
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  int Zepconv(const std::vector<std::string> &args) {
+    const int status = testproc::RunProgram(
+        {ZepconvPath, args, dir_ + "cwd", dir_ + "tmp", dir_ + "out.txt", dir_ + "err.txt"});
+    out = Unix(ReadFileBytes(dir_ + "out.txt"));
+    err = Unix(ReadFileBytes(dir_ + "err.txt"));
+    return status;
   }
 
   std::string dir_, out, err;
@@ -58,10 +71,10 @@ std::set<std::string> Lines(const std::string &text, const std::string &prefix) 
 } // namespace
 
 TEST_F(E2eTest, MassConvertsEveryListedFileAndLeavesNothingBehind) {
-  const auto sourcesBefore = Snapshot(dir_ + "src/");
-  const std::string src = dir_ + "src/", t1 = dir_ + "t1/", t2 = dir_ + "t2/";
+  const auto sourcesBefore = Snapshot(Sub("src/"));
+  const std::string src = Sub("src/"), t1 = Sub("t1/"), t2 = Sub("t2/");
 
-  ASSERT_EQ(Zepconv("mass --list " + Quote(src) + " " + Quote(t1)), 0) << err;
+  ASSERT_EQ(Zepconv({"mass", "--list", src, t1}), 0) << err;
   EXPECT_FALSE(platform::DirExists(t1));
   std::set<std::string> listed;
   for (const auto &l : Lines(out, src))
@@ -76,7 +89,7 @@ TEST_F(E2eTest, MassConvertsEveryListedFileAndLeavesNothingBehind) {
   EXPECT_EQ(listed, expectListed);
 
   // The damaged file fails, so the exit status is 1; every other file converts.
-  EXPECT_EQ(Zepconv("mass " + Quote(src) + " " + Quote(t1)), 1) << out << err;
+  EXPECT_EQ(Zepconv({"mass", src, t1}), 1) << out << err;
   std::set<std::string> converted;
   for (const auto &l : Lines(out, "converted: " + src))
     converted.insert(l.substr(0, l.find(" -> ")));
@@ -95,25 +108,25 @@ TEST_F(E2eTest, MassConvertsEveryListedFileAndLeavesNothingBehind) {
     names.insert(rel);
   EXPECT_EQ(names, expectConverted);
   for (const auto &rel : names) {
-    EXPECT_EQ(Zepconv("verify " + Quote(t1 + rel)), 0) << out;
+    EXPECT_EQ(Zepconv({"verify", t1 + rel}), 0) << out;
     EXPECT_EQ(targets.at(rel).substr(GetU32(targets.at(rel), 8) + kPrefixSize, 8), "5-2.10.3");
   }
 
   // Sources unchanged; a second run into another folder gives identical files.
   EXPECT_EQ(Snapshot(src), sourcesBefore);
-  EXPECT_EQ(Zepconv("mass " + Quote(src) + " " + Quote(t2)), 1);
+  EXPECT_EQ(Zepconv({"mass", src, t2}), 1);
   EXPECT_EQ(Snapshot(t2), targets);
   // No temporary file in the working folder or the temporary folder.
-  EXPECT_TRUE(Snapshot(dir_ + "cwd/").empty());
-  EXPECT_TRUE(Snapshot(dir_ + "tmp/").empty());
+  EXPECT_TRUE(Snapshot(Sub("cwd/")).empty());
+  EXPECT_TRUE(Snapshot(Sub("tmp/")).empty());
 }
 
 TEST_F(E2eTest, ConvertingIntoExistingTargetsCopiesOrReplaces) {
-  const std::string src = dir_ + "src/", t = dir_ + "t/";
-  ASSERT_EQ(Zepconv("mass " + Quote(src) + " " + Quote(t)), 1);
+  const std::string src = Sub("src/"), t = Sub("t/");
+  ASSERT_EQ(Zepconv({"mass", src, t}), 1);
   const auto first = Snapshot(t);
   // --copy (the default): every target gets its "-k" twin, the first ones stay.
-  ASSERT_EQ(Zepconv("mass " + Quote(src) + " " + Quote(t)), 1);
+  ASSERT_EQ(Zepconv({"mass", src, t}), 1);
   const auto second = Snapshot(t);
   EXPECT_EQ(second.size(), first.size() * 2);
   for (const auto &[rel, bytes] : first) {
@@ -122,18 +135,18 @@ TEST_F(E2eTest, ConvertingIntoExistingTargetsCopiesOrReplaces) {
     EXPECT_EQ(second.at(rel.substr(0, dot) + "-k" + rel.substr(dot)), bytes) << rel;
   }
   // --replace: the same names again, nothing new.
-  ASSERT_EQ(Zepconv("mass --replace " + Quote(src) + " " + Quote(t)), 1);
+  ASSERT_EQ(Zepconv({"mass", "--replace", src, t}), 1);
   EXPECT_EQ(Snapshot(t), second);
-  EXPECT_TRUE(Snapshot(dir_ + "cwd/").empty());
+  EXPECT_TRUE(Snapshot(Sub("cwd/")).empty());
 }
 
 TEST_F(E2eTest, SingleFileConvertAndExitStatuses) {
-  const std::string s = dir_ + "src/Подряд/подряд.IMP";
-  EXPECT_EQ(Zepconv("convert " + Quote(s) + " ../one.IMP"), 0) << err;
+  const std::string s = Sub("src/Подряд/подряд.IMP");
+  EXPECT_EQ(Zepconv({"convert", s, "../one.IMP"}), 0) << err;
   EXPECT_EQ(out, "converted: " + s + " -> " + dir_ + "one.IMP\n");
-  EXPECT_EQ(Zepconv("verify " + Quote(dir_ + "one.IMP")), 0);
-  EXPECT_EQ(Zepconv("convert " + Quote(dir_ + "src/old/старый.IMS") + " x.IMS"), 1);
-  EXPECT_EQ(Zepconv("convert"), 2);
-  EXPECT_EQ(Zepconv("--help"), 0);
-  EXPECT_TRUE(Snapshot(dir_ + "cwd/").empty());
+  EXPECT_EQ(Zepconv({"verify", dir_ + "one.IMP"}), 0);
+  EXPECT_EQ(Zepconv({"convert", Sub("src/old/старый.IMS"), "x.IMS"}), 1);
+  EXPECT_EQ(Zepconv({"convert"}), 2);
+  EXPECT_EQ(Zepconv({"--help"}), 0);
+  EXPECT_TRUE(Snapshot(Sub("cwd/")).empty());
 }

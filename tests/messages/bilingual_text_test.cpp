@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <cstring>
 #include <ostream>
@@ -136,6 +140,19 @@ TEST(GetStringLangH, UsesByteMarkers) {
 }
 
 // The system's own converter serves as an independent reference.
+#ifdef _WIN32
+std::string IconvCp1251(unsigned char b, bool &ok) {
+  const char in[1] = {static_cast<char>(b)};
+  wchar_t w[2] = {};
+  char out[8] = {};
+  const int nw = ::MultiByteToWideChar(1251, MB_ERR_INVALID_CHARS, in, 1, w, 2);
+  const int n =
+      nw > 0 ? ::WideCharToMultiByte(CP_UTF8, 0, w, nw, out, sizeof out, nullptr, nullptr) : 0;
+  // Windows gives the undefined byte 0x98 the control character U+0098.
+  ok = n > 0 && !(nw == 1 && w[0] == 0x98);
+  return std::string(out, static_cast<size_t>(n));
+}
+#else
 std::string IconvCp1251(unsigned char b, bool &ok) {
   iconv_t cd = iconv_open("UTF-8", "CP1251");
   if (cd == reinterpret_cast<iconv_t>(-1)) {
@@ -151,6 +168,7 @@ std::string IconvCp1251(unsigned char b, bool &ok) {
   iconv_close(cd);
   return std::string(out, sizeof out - nout);
 }
+#endif
 
 TEST(Cp1251ToUtf8, MatchesTheSystemConverterOverAllBytes) {
   bool available = true;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -277,19 +276,25 @@ TEST_F(MsgTest, SilentErrorsShowNothing) {
 TEST_F(MsgTest, UndefinedErrorAddsTheSystemText) {
   Recorder rec;
   ScopedPresenter scope(rec.Presenter());
-  platform::SetLastError(ENOENT);
+  platform::SetLastError(platform::ErrNotFound);
   OutUnDefError("f");
   platform::SetLastError(0);
   OutUnDefError("g");
   ASSERT_EQ(rec.seen.size(), 2u);
   EXPECT_EQ(rec.seen[0].Kind, mk_Error);
-  EXPECT_EQ(rec.seen[0].Text, "f#(" + platform::ErrorText(ENOENT) + ")");
+  EXPECT_EQ(rec.seen[0].Text, "f#(" + platform::ErrorText(platform::ErrNotFound) + ")");
   EXPECT_EQ(rec.seen[1].Text, "g"); // code 0: no system text, no suffix
 }
 
 TEST_F(MsgTest, SystemErrorAfterAFailedOpen) {
-  ASSERT_EQ(platform::Open("/nonexistent-zep-dir/f", platform::OpenMode::Read),
-            platform::InvalidHandle);
+  // A missing file in an existing folder: code 2 on POSIX systems and on Windows.
+  const std::string dir = platform::MakeTempDir("zep-msg-");
+  ASSERT_FALSE(dir.empty());
+  const platform::Handle h = platform::Open(dir + "missing", platform::OpenMode::Read);
+  const int code = platform::LastError();
+  platform::RemoveTree(dir);
+  ASSERT_EQ(h, platform::InvalidHandle);
+  platform::SetLastError(code);
   ASSERT_EQ(platform::LastError(), 2);
   try {
     OutSystemError("C:\\f");

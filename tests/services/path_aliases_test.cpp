@@ -139,7 +139,13 @@ TEST_F(Aliases, UpperCasedPathFindsTheRealFolder) {
   AddAlias("NONE", 1);
   AddPath(tmp + "prog/missing/");
   SortAliases();
-  EXPECT_EQ(GetRealName("CFG#cfg.zep"), tmp + "Prog/Cfg/cfg.zep");
+  const std::string got = GetRealName("CFG#cfg.zep");
+  ASSERT_TRUE(got.ends_with("cfg.zep")) << got;
+  EXPECT_TRUE(platform::SameFile(got.substr(0, got.size() - 7), tmp + "Prog/Cfg")) << got;
+#ifndef _WIN32
+  // Names are case-sensitive here: the path takes the folders' real spelling.
+  EXPECT_EQ(got, tmp + "Prog/Cfg/cfg.zep");
+#endif
   // A folder that does not exist keeps the stored spelling.
   EXPECT_EQ(GetAliasPath("none"), (*tPath)[1]);
   EXPECT_TRUE(platform::RemoveTree(tmp));

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "BlockFile.h"
@@ -33,9 +32,9 @@ public:
 class InDir {
 public:
   explicit InDir(const std::string &dir) : old(platform::CurrentDir()) {
-    EXPECT_EQ(::chdir(dir.c_str()), 0);
+    EXPECT_TRUE(platform::SetCurrentDir(dir));
   }
-  ~InDir() { (void)::chdir(old.c_str()); }
+  ~InDir() { platform::SetCurrentDir(old); }
   std::string old;
 };
 

@@ -350,20 +350,20 @@ TEST(GetDirCfg, NearestFolderUpwards) {
   ASSERT_TRUE(platform::MakeDirs(t / "a/b/c"));
   {
     bb::InDir in(t / "a/b/c");
-    EXPECT_EQ(GetDirCfg(),
-              platform::CurrentDir().substr(0, platform::CurrentDir().size() - 4) + "CFG/");
+    EXPECT_EQ(GetDirCfg(), platform::CurrentDir().substr(0, platform::CurrentDir().size() - 4) +
+                               "CFG" + platform::Separator);
   }
   ASSERT_TRUE(platform::MakeDirs(t / "a/b/CFG"));
   bb::InDir in(t / "a/b/c");
   const std::string here = platform::CurrentDir();
-  EXPECT_EQ(GetDirCfg(), here.substr(0, here.size() - 2) + "CFG/");
+  EXPECT_EQ(GetDirCfg(), here.substr(0, here.size() - 2) + "CFG" + platform::Separator);
 }
 
 TEST(GetDirCfg, NoneFound) {
   bb::TempDir t;
   bb::InDir in(t.path);
   for (std::string d = platform::CurrentDir(); d.size() > 1;
-       d = d.substr(0, d.find_last_of('/', d.size() - 2) + 1))
+       d = d.substr(0, d.find_last_of(platform::Separators, d.size() - 2) + 1))
     if (platform::DirExists(d + "CFG"))
       GTEST_SKIP() << "a CFG folder exists above the scratch folder";
   if (platform::DirExists("/CFG"))

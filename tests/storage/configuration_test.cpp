@@ -175,7 +175,7 @@ TEST_F(ConfigFixture, DamagedAliasFileFails) {
 TEST_F(ConfigFixture, DeInitPathDropsTheAliases) {
   PutAll();
   ASSERT_EQ(InitPath(true), 0);
-  ASSERT_EQ(GetAliasPath("CFG"), cfg);
+  ASSERT_TRUE(platform::SameFile(GetAliasPath("CFG"), cfg));
   DeInitPath();
   EXPECT_EQ(CatchZ([] { GetAliasPath("CFG"); }).HelpContext, 7);
 }

@@ -5,7 +5,6 @@
 #include "ModelBuilder.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "Platform.h"
 
@@ -14,11 +13,8 @@ void AppTest::SetUp() {
   ASSERT_FALSE(Dir.empty());
   SysTmp = Dir + "systmp";
   ASSERT_TRUE(platform::MakeDirs(SysTmp));
-  if (const char *t = std::getenv("TMPDIR")) {
-    HadTmp = true;
-    OldTmp = t;
-  }
-  setenv("TMPDIR", SysTmp.c_str(), 1);
+  HadTmp = platform::GetEnv(platform::TempDirVariable, OldTmp);
+  ASSERT_TRUE(platform::SetEnv(platform::TempDirVariable, SysTmp));
   Presenter = std::make_unique<ScopedPresenter>([this](const MsgRequest &r) {
     Shown.push_back(r);
     if (r.Kind == mk_YesNo || r.Kind == mk_Question) {
@@ -41,9 +37,9 @@ void AppTest::TearDown() {
   platform::ClearInjectedFailures();
   platform::SetInterruption(0);
   if (HadTmp)
-    setenv("TMPDIR", OldTmp.c_str(), 1);
+    platform::SetEnv(platform::TempDirVariable, OldTmp);
   else
-    unsetenv("TMPDIR");
+    platform::UnsetEnv(platform::TempDirVariable);
   EXPECT_TRUE(Answers.empty()) << "questions expected but not asked";
   platform::RemoveTree(Dir);
 }

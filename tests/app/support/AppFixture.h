@@ -36,8 +36,9 @@ protected:
   void SetUp() override;
   void TearDown() override;
 
-  // A path inside the scratch folder.
-  std::string Path(const std::string &name) const { return Dir + name; }
+  // A path inside the scratch folder, written with "/" and given the
+  // system's separator.
+  std::string Path(const std::string &name) const { return Dir + platform::NativePath(name); }
   // Entries left in the private system temporary folder.
   std::vector<std::string> TempLeft() const;
   // Files in a folder of the scratch area (names only, sorted).

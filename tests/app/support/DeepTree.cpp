@@ -1,11 +1,29 @@
 #include "DeepTree.h"
 
+#ifdef _WIN32
+
+#include <stdexcept>
+
+// The program hands Windows every path in the long form, which has no
+// practical length limit, so no path of a tree is too long to open.
+const char *const DeepTree::Unsupported =
+    "no path is too long to open on Windows: the program uses the long path form";
+
+DeepTree::DeepTree(const std::string &, const std::string &, const std::string &) {
+  throw std::logic_error(Unsupported);
+}
+DeepTree::~DeepTree() = default;
+
+#else
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+const char *const DeepTree::Unsupported = nullptr;
 
 namespace {
 
@@ -88,3 +106,5 @@ DeepTree::~DeepTree() {
   RemoveAt(fd, Top);
   close(fd);
 }
+
+#endif

@@ -16,6 +16,9 @@ public:
   DeepTree(const DeepTree &) = delete;
   DeepTree &operator=(const DeepTree &) = delete;
 
+  // Why no such tree can be made on this system; null where it can.
+  static const char *const Unsupported;
+
   std::string listable;   // the deepest folder that can be listed; ends with the separator
   std::string longFile;   // a file in it whose path is too long to open
   std::string longFolder; // a folder in it whose path is too long to list; ends with the separator
