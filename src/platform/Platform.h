@@ -75,6 +75,9 @@ Handle OpenAnonymous(const std::string &label);
 bool Close(Handle h);
 // Reads up to count bytes; returns the number read (0 at the end), -1 on failure.
 int64_t Read(Handle h, void *buf, int64_t count);
+// Reads up to count bytes from offset `at`, as Read does, without a seek of
+// its own; where the handle's position is afterwards is not said.
+int64_t ReadAt(Handle h, void *buf, int64_t count, int64_t at);
 // Writes all count bytes; returns false on failure (short writes are retried).
 bool Write(Handle h, const void *buf, int64_t count);
 // Absolute position; returns the new position or -1.

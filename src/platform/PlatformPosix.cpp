@@ -110,6 +110,14 @@ int64_t detail::ReadOnce(Handle h, void *buf, int64_t count) {
   return n;
 }
 
+int64_t detail::ReadOnceAt(Handle h, void *buf, int64_t count, int64_t at) {
+  ssize_t n;
+  do {
+    n = ::pread(static_cast<int>(h), buf, static_cast<size_t>(count), static_cast<off_t>(at));
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
 int64_t detail::WriteOnce(Handle h, const void *buf, int64_t count) {
   ssize_t n;
   do {

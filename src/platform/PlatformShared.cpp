@@ -83,6 +83,22 @@ int64_t Read(Handle h, void *buf, int64_t count) {
   return done;
 }
 
+int64_t ReadAt(Handle h, void *buf, int64_t count, int64_t at) {
+  if (detail::Injected(Op::Read))
+    return -1;
+  char *p = static_cast<char *>(buf);
+  int64_t done = 0;
+  while (done < count) {
+    const int64_t n = detail::ReadOnceAt(h, p + done, count - done, at + done);
+    if (n < 0)
+      return -1;
+    if (n == 0)
+      break;
+    done += n;
+  }
+  return done;
+}
+
 bool Write(Handle h, const void *buf, int64_t count) {
   if (detail::Injected(Op::Write))
     return false;

@@ -19,6 +19,7 @@ std::string RandomName(int length);
 // One read or write of each side: the number of bytes moved (0 at the end of
 // a file), or -1 with the reason in LastError(). Read and Write repeat them.
 int64_t ReadOnce(Handle h, void *buf, int64_t count);
+int64_t ReadOnceAt(Handle h, void *buf, int64_t count, int64_t at);
 int64_t WriteOnce(Handle h, const void *buf, int64_t count);
 
 } // namespace platform::detail

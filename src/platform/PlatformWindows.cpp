@@ -255,6 +255,16 @@ int64_t detail::ReadOnce(Handle h, void *buf, int64_t count) {
   return n;
 }
 
+int64_t detail::ReadOnceAt(Handle h, void *buf, int64_t count, int64_t at) {
+  OVERLAPPED where{};
+  where.Offset = static_cast<DWORD>(at);
+  where.OffsetHigh = static_cast<DWORD>(at >> 32);
+  DWORD n = 0;
+  if (!::ReadFile(Native(h), buf, static_cast<DWORD>(std::min(count, MaxChunk)), &n, &where))
+    return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+  return n;
+}
+
 int64_t detail::WriteOnce(Handle h, const void *buf, int64_t count) {
   DWORD n = 0;
   if (!::WriteFile(Native(h), buf, static_cast<DWORD>(std::min(count, MaxChunk)), &n, nullptr))

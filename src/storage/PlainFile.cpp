@@ -116,13 +116,13 @@ int64_t SFile::ReadAt(int64_t at, char *out, int64_t n) {
   return ReadRaw(at, out, n);
 }
 
+// Reads at a position without a seek: where the handle is afterwards is not
+// known, so the next write seeks.
 int64_t SFile::ReadRaw(int64_t at, char *out, int64_t n) {
-  SeekHandle(at);
   HandlePos = -1;
-  const int64_t got = platform::Read(Handle, out, n);
+  const int64_t got = platform::ReadAt(Handle, out, n, at);
   if (got < 0)
     SysError();
-  HandlePos = at + got;
   return got;
 }
 

@@ -175,7 +175,8 @@ TEST_F(InterruptionTest, SignalsAtAnyMomentLeaveWholeFilesAndNothingBehind) {
   const Subject subjects[] = {
       {"model", {"convert", "--replace", "S/a/big.IMS", "T/out/big.IMS"}},
       {"composite", {"convert", "S/b/parts.IMP", "T/deep/er/parts.IMP"}},
-      {"mass", {"mass", "--replace", Dir + "src/", "T/"}, true},
+      {"mass", {"mass", "--replace", "--jobs", "1", Dir + "src/", "T/"}, true},
+      {"mass, two files at once", {"mass", "--replace", "--jobs", "2", Dir + "src/", "T/"}, true},
   };
   const int signals[] = {SIGINT, SIGTERM, SIGKILL};
   const double moments[] = {0.2, 0.45, 0.7, 0.95};
