@@ -448,19 +448,6 @@ void SetInterruption(int signal) {
   g_interruption.store(signal);
 }
 
-std::string InterruptionName(int signal) {
-  switch (signal) {
-  case SIGINT:
-    return "SIGINT";
-  case SIGTERM:
-    return "SIGTERM";
-  case SIGHUP:
-    return "SIGHUP";
-  default:
-    return std::to_string(signal);
-  }
-}
-
 bool RemoveTree(const std::string &path) {
   std::error_code ec;
   std::filesystem::remove_all(path, ec);

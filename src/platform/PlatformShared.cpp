@@ -3,6 +3,7 @@
 // from each side's own calls.
 #include "PlatformShared.h"
 
+#include <csignal>
 #include <random>
 #include <utility>
 
@@ -122,6 +123,25 @@ void SetCallHook(Op op, CallHook hook) {
 void ClearInjectedFailures() {
   g_injection = {};
   g_hook = {};
+}
+
+std::string InterruptionName(int signal) {
+  switch (signal) {
+  case SIGINT:
+    return "SIGINT";
+  case SIGTERM:
+    return "SIGTERM";
+#ifdef SIGHUP
+  case SIGHUP:
+    return "SIGHUP";
+#endif
+#ifdef SIGBREAK
+  case SIGBREAK: // Ctrl+Break in a Windows console
+    return "SIGBREAK";
+#endif
+  default:
+    return std::to_string(signal);
+  }
 }
 
 bool CopyPlainFile(const std::string &from, const std::string &to) {

@@ -588,19 +588,6 @@ void SetInterruption(int signal) {
   g_interruption.store(signal);
 }
 
-std::string InterruptionName(int signal) {
-  switch (signal) {
-  case SIGINT:
-    return "SIGINT";
-  case SIGTERM:
-    return "SIGTERM";
-  case SIGBREAK:
-    return "SIGBREAK";
-  default:
-    return std::to_string(signal);
-  }
-}
-
 bool RemoveTree(const std::string &path) {
   std::string dir = path;
   while (dir.size() > 1 && IsSeparator(dir.back()))
