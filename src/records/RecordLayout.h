@@ -48,7 +48,7 @@
 
 #include "Platform.h"
 
-struct WRec;
+class WRec;
 class WFile;
 
 // The kind of a field: one byte. Any other code behaves like tf_None.
