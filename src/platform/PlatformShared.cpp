@@ -68,13 +68,17 @@ Handle Open(const std::string &path, OpenMode mode) {
   return Open(path, mode, nullptr);
 }
 
-int64_t Read(Handle h, void *buf, int64_t count) {
+namespace {
+
+// Repeats `once(p, n, offset)` until `count` bytes came or the file ended: the
+// number read, or -1 on failure.
+template <class ReadOnce> int64_t ReadFully(void *buf, int64_t count, ReadOnce once) {
   if (detail::Injected(Op::Read))
     return -1;
   char *p = static_cast<char *>(buf);
   int64_t done = 0;
   while (done < count) {
-    const int64_t n = detail::ReadOnce(h, p + done, count - done);
+    const int64_t n = once(p + done, count - done, done);
     if (n < 0)
       return -1;
     if (n == 0)
@@ -84,20 +88,17 @@ int64_t Read(Handle h, void *buf, int64_t count) {
   return done;
 }
 
+} // namespace
+
+int64_t Read(Handle h, void *buf, int64_t count) {
+  return ReadFully(buf, count,
+                   [h](char *p, int64_t n, int64_t) { return detail::ReadOnce(h, p, n); });
+}
+
 int64_t ReadAt(Handle h, void *buf, int64_t count, int64_t at) {
-  if (detail::Injected(Op::Read))
-    return -1;
-  char *p = static_cast<char *>(buf);
-  int64_t done = 0;
-  while (done < count) {
-    const int64_t n = detail::ReadOnceAt(h, p + done, count - done, at + done);
-    if (n < 0)
-      return -1;
-    if (n == 0)
-      break;
-    done += n;
-  }
-  return done;
+  return ReadFully(buf, count, [h, at](char *p, int64_t n, int64_t done) {
+    return detail::ReadOnceAt(h, p, n, at + done);
+  });
 }
 
 bool Write(Handle h, const void *buf, int64_t count) {
