@@ -215,11 +215,20 @@ std::vector<MassResult> RunSideBySide(const std::vector<PlannedFile> &plan, unsi
 
 } // namespace
 
+// Files side by side are not yet reliable in the Windows build: under Wine a
+// run with several jobs now and then ended in a heap failure on a worker
+// thread. There every run converts one file after another.
+#ifdef _WIN32
+constexpr bool SideBySide = false;
+#else
+constexpr bool SideBySide = true;
+#endif
+
 std::vector<MassResult> RunMassConversion(Engine &engine, const std::vector<PlannedFile> &plan,
                                           bool askAfterFailure, const MassResultHook &onResult,
                                           const MassStartHook &onStart,
                                           const MassStopHook &shouldStop, unsigned jobs) {
-  if (jobs > 1 && !askAfterFailure && !shouldStop && plan.size() > 1)
+  if (SideBySide && jobs > 1 && !askAfterFailure && !shouldStop && plan.size() > 1)
     return RunSideBySide(plan, std::min<unsigned>(jobs, static_cast<unsigned>(plan.size())),
                          onResult, onStart);
   std::vector<MassResult> results;

@@ -95,8 +95,9 @@ using MassStopHook = std::function<bool()>;
 // see each file as it starts and each result as it comes; `shouldStop`, when
 // given, is asked before each file.
 //
-// With `jobs` above 1, no question after a failure and no `shouldStop`, up to `jobs` files are
-// converted at once, each by an engine of its own on a thread of its own
+// With `jobs` above 1 (not yet on Windows), no question after a failure and
+// no `shouldStop`, up to `jobs` files are converted at once, each by an
+// engine of its own on a thread of its own
 // (`engine` is not used). Everything is still told in list order: a file's
 // messages are kept until the files before it are told, then shown together,
 // with `onStart` just before them and `onResult` after them. A file whose

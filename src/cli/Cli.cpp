@@ -27,7 +27,7 @@ namespace {
 // Files a mass conversion converts at once unless told: one per core.
 unsigned DefaultJobs() {
 #if defined(_WIN32)
-  return 1; // see Mass: one at a time on Windows
+  return 1; // one at a time on Windows (see RunMassConversion)
 #else
   return std::max(1u, std::thread::hardware_concurrency());
 #endif
@@ -390,14 +390,7 @@ int Mass(const Options &o, std::ostream &out, std::ostream &err, int errColumns)
   req.targetFolder = to;
   req.policy = Policy(o);
   req.askAfterFailure = false; // "Прервать преобразование?" is answered no
-#if defined(_WIN32)
-  // Files side by side are not yet reliable in the Windows build (mass runs
-  // with two jobs now and then ended in an access violation under Wine as the
-  // program finished): there every run converts one file at a time.
-  req.jobs = 1;
-#else
-  req.jobs = o.jobs;
-#endif
+  req.jobs = o.jobs;           // one at a time on Windows, whatever it says (see RunMassConversion)
   req.onStart = [&](const PlannedFile &f, size_t i, size_t n) { progress.Start(f.source, i, n); };
   req.onResult = [&](const MassResult &r) {
     progress.Hide();

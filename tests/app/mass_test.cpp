@@ -435,6 +435,9 @@ std::map<std::string, std::string> TreeBytes(const std::string &dir) {
 // compete for a name (a.IMS is taken, so its result goes to a-k.IMS, the
 // target of the file a-k.IMS too: the one listed first takes it).
 TEST_F(MassTest, FilesSideBySideAreToldInListOrderAndWriteTheSameFiles) {
+#ifdef _WIN32
+  GTEST_SKIP() << "files are converted one at a time on Windows";
+#endif
   Model("a.IMS", 1, 1);
   Model("a-k.IMS", 1, 2);
   Model("d/b.IMD", 2, 3);
