@@ -53,7 +53,8 @@ void BeforeCall(Op op, const std::string &path, const std::string &other) {
 }
 
 std::string RandomName(int length) {
-  static std::mt19937 gen(std::random_device{}());
+  // One generator per thread: threads that make temporary names draw them apart.
+  thread_local std::mt19937 gen(std::random_device{}());
   static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::uniform_int_distribution<int> pick(0, 35);
   std::string s;
